@@ -1,0 +1,35 @@
+// The media component as the handlers see it: load, play, stop, length, position, and the end of a track.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tamro {
+
+// Every operation may throw Failure with a description that names the file and the reason.
+class MediaPlayer {
+public:
+    virtual ~MediaPlayer() = default;
+
+    // Loads the file synchronously (length() is right as soon as this returns) and starts it from 0.
+    // A refused file leaves the track loaded before untouched, still playing if it was.
+    virtual void setFileName(const std::string& path) = 0;
+    // Plays the loaded file: no restart while it plays, from the start once it has played to its end.
+    virtual void play() = 0;
+    // Halts playback and rewinds to 0.
+    virtual void stop() = 0;
+    // Length of the loaded file in seconds.
+    virtual double length() = 0;
+    // The position being heard, in seconds, 0..length; stays at the end after the track has ended.
+    virtual double position() = 0;
+    // Seeks, clamped to 0..length; playback goes on from there if it was playing.
+    virtual void setPosition(double seconds) = 0;
+
+    // Called on the UI thread, once for each track that played to its end, after its last sample was heard.
+    // Never for a track replaced by a new file name or halted by stop().
+    using EndOfTrackHandler = std::function<void(std::int32_t)>;
+    virtual void setEndOfTrackHandler(EndOfTrackHandler handler) = 0;
+};
+
+}  // namespace tamro
