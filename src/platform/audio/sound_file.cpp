@@ -53,7 +53,11 @@ std::string reasonForType(mode_t mode)
 
 std::string cannotOpen(const std::string& path, const std::string& reason)
 {
-    return "Cannot open '" + path + "': " + reason;
+    // A NUL would cut the message short where it is shown: write it out.
+    std::string shown;
+    for (char c : path)
+        shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+    return "Cannot open '" + shown + "': " + reason;
 }
 
 SoundFile SoundFile::open(const std::string& path)
