@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <unistd.h>
 
 namespace tamro::audio {
@@ -266,6 +268,52 @@ TEST(FfmpegDecoder, ProtocolLikeNamesAreLocalFileNames)
     }
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace tamro::audio
+
+namespace tamro::audio {
+namespace {
+
+// A float WAV file of `frames` stereo frames, every one of them `value`.
+std::string floatWav(const std::string& path, float value, std::uint32_t frames)
+{
+    auto le = [](std::string& s, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const std::uint32_t dataBytes = frames * 8;
+    std::string wav = "RIFF";
+    le(wav, 36 + dataBytes, 4);
+    wav += "WAVEfmt ";
+    le(wav, 16, 4);
+    le(wav, 3, 2);  // IEEE float
+    le(wav, 2, 2);
+    le(wav, 44100, 4);
+    le(wav, 44100 * 8, 4);
+    le(wav, 8, 2);
+    le(wav, 32, 2);
+    wav += "data";
+    le(wav, dataBytes, 4);
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, 4);
+    for (std::uint32_t i = 0; i < frames * 2; ++i)
+        le(wav, bits, 4);
+    std::ofstream(path, std::ios::binary) << wav;
+    return path;
+}
+
+TEST(FfmpegDecoder, NonFiniteSamplesPlayAsSilence)
+{
+    const auto path = std::filesystem::temp_directory_path() / ("tamro-nonfinite-" + std::to_string(::getpid()) + ".wav");
+    for (const float value : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
+        auto decoder = openFfmpegDecoder(SoundFile::open(floatWav(path.string(), value, 4410)), cd);
+        const auto all = readToEnd(*decoder, 2);
+        EXPECT_EQ(all.size(), 2u * 4410);
+        EXPECT_TRUE(std::all_of(all.begin(), all.end(), [](float x) { return x == 0.0f; })) << value;
+    }
+    std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/audio/decoded_stream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 extern "C" {
@@ -44,6 +45,10 @@ std::size_t DecodedStream::read(float* out, std::size_t frames)
         }
         break;
     }
+    // A damaged or hostile float file may hold NaN or infinity: never hand those to the mixer.
+    for (float* sample = out; sample != out + written * channels; ++sample)
+        if (!std::isfinite(*sample))
+            *sample = 0.0f;
     position_ += static_cast<std::int64_t>(written);
     return written;
 }
