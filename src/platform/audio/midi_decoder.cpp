@@ -30,8 +30,6 @@ public:
         length_ = tempo.frameAt(song.lastTick);
     }
 
-    ~MidiDecoder() override { host_->release(client_); }
-
     std::int64_t lengthFrames() const override { return length_; }
 
     std::size_t read(float* out, std::size_t frames) override

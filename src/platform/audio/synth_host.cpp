@@ -70,13 +70,6 @@ std::shared_ptr<SynthHost> SynthHost::shared(int sampleRate)
     return host;
 }
 
-void SynthHost::release(std::uint64_t client)
-{
-    std::lock_guard lock(mutex_);
-    if (owner_ == client)
-        owner_ = 0;
-}
-
 SynthHost::Session SynthHost::claim(std::uint64_t client) { return Session(*this, client); }
 
 SynthHost::Session::Session(SynthHost& host, std::uint64_t client) : lock_(host.mutex_), host_(host)

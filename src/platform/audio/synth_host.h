@@ -35,10 +35,8 @@ public:
     int sampleRate() const { return sampleRate_; }
     const std::filesystem::path& soundFont() const { return soundFont_; }
 
-    // A token that tells the users of this synthesizer apart.
+    // A token that tells the users of this synthesizer apart; never handed out twice.
     std::uint64_t newClient() { return ++lastClient_; }
-    // Forgets `client` as the synthesizer's user, so that nobody can mistake its old state for theirs.
-    void release(std::uint64_t client);
 
     // Exclusive use of the synthesizer for as long as it lives.
     class Session {
