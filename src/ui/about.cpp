@@ -12,13 +12,13 @@ namespace tamro::ui {
 
 namespace {
 
-// Layout units: 15 twips to a pixel.
+// 15 twips to a pixel, rounded to the nearest: several of this window's positions fall between pixels.
 int px(int twips)
 {
     return roundToInt32(twips / 15.0);
 }
 
-QRect twipRect(int left, int top, int width, int height)
+QRect layoutRect(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
 }
@@ -75,14 +75,14 @@ About::About(QWidget* over)
     Label1 = label<QLabel>(this, "Label1",
                            "Tamro?Player v3.0 is a small, but handy soundplayer. It supports: mp3, wma, wav, midi, "
                            "mid, rmi, au, snd, pls and m3u files. Some playlist-features are available.",
-                           twipRect(120, 120, 3120, 735));
+                           layoutRect(120, 120, 3120, 735));
     Label2 = label<QLabel>(this, "Label2",
                            "Tamro is a punk band from Brumvale, founded in 1996. Come and visit its web site:",
-                           twipRect(120, 840, 3135, 495));
-    Label3 = label<LinkLabel>(this, "Label3", "tamro.example", twipRect(1300, 1160, 855, 255));
-    Label4 = label<QLabel>(this, "Label4", "May 2003,", twipRect(120, 1440, 3135, 255));
-    Label5 = label<LinkLabel>(this, "Label5", "Brumvale - free software", twipRect(120, 1620, 1575, 255));
-    Label6 = label<QLabel>(this, "Label6", "E-mail: tamro@brumvale.example", twipRect(120, 1810, 2415, 255));
+                           layoutRect(120, 840, 3135, 495));
+    Label3 = label<LinkLabel>(this, "Label3", "tamro.example", layoutRect(1300, 1160, 855, 255));
+    Label4 = label<QLabel>(this, "Label4", "May 2003,", layoutRect(120, 1440, 3135, 255));
+    Label5 = label<LinkLabel>(this, "Label5", "Brumvale - free software", layoutRect(120, 1620, 1575, 255));
+    Label6 = label<QLabel>(this, "Label6", "E-mail: tamro@brumvale.example", layoutRect(120, 1810, 2415, 255));
     makeLink(Label3);
     makeLink(Label5);
 
@@ -90,7 +90,7 @@ About::About(QWidget* over)
     // Label5); the emblem, made last, lies over the date line's label.
     Image1 = new QLabel(this);  // owned by the window
     Image1->setObjectName("Image1");
-    Image1->setGeometry(twipRect(2520, 1320, 570, 615));
+    Image1->setGeometry(layoutRect(2520, 1320, 570, 615));
     Image1->setPixmap(QPixmap::fromImage(fistEmblem()));
     Image1->setScaledContents(true);
     Image1->setToolTip("Play it loud, share it free!");

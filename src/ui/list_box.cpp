@@ -1,0 +1,107 @@
+#include "ui/list_box.h"
+
+#include "base/failure.h"
+
+#include <QKeyEvent>
+
+namespace tamro::ui {
+
+namespace {
+
+Failure fullFailure()
+{
+    return Failure("The playlist is full: it holds " + std::to_string(ListBox::maxEntries) + " entries.");
+}
+
+}  // namespace
+
+ListBox::ListBox(QWidget* parent) : QListView(parent)
+{
+    setModel(&model_);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // All rows share one height, so a full list lays out and scrolls without measuring every row.
+    setUniformItemSizes(true);
+    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit dblClick(); });
+}
+
+ListBox::~ListBox()
+{
+    // The model is a member and goes before the view's base destructor runs.
+    setModel(nullptr);
+}
+
+std::int16_t ListBox::listCount() const
+{
+    return static_cast<std::int16_t>(model_.size());
+}
+
+std::int16_t ListBox::listIndex() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? std::int16_t{-1} : static_cast<std::int16_t>(selected.first().row());
+}
+
+void ListBox::setListIndex(std::int32_t index)
+{
+    if (index < -1 || index >= model_.size())
+        throw Failure("Cannot select entry " + std::to_string(index) + ": the playlist has "
+                      + std::to_string(model_.size()) + " entries.");
+    if (index == -1) {
+        selectionModel()->clear();
+        return;
+    }
+    const QModelIndex item = model_.index(index);
+    selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect);
+    scrollTo(item);
+}
+
+std::string ListBox::text() const
+{
+    return list(listIndex());
+}
+
+std::string ListBox::list(std::int32_t index) const
+{
+    if (index < 0 || index >= model_.size())
+        return {};
+    return model_.at(index);
+}
+
+void ListBox::addItem(std::string entry)
+{
+    if (model_.size() >= maxEntries)
+        throw fullFailure();
+    model_.append(std::move(entry));
+}
+
+void ListBox::removeItem(std::int16_t index)
+{
+    if (index < 0 || index >= model_.size())
+        throw Failure("Cannot remove entry " + std::to_string(index) + ": the playlist has "
+                      + std::to_string(model_.size()) + " entries.");
+    model_.remove(index);
+    selectionModel()->clear();
+}
+
+void ListBox::clear()
+{
+    model_.reset({});
+}
+
+void ListBox::replaceAll(std::vector<std::string> entries)
+{
+    if (entries.size() > static_cast<std::size_t>(maxEntries))
+        throw fullFailure();
+    model_.reset(std::move(entries));
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event)
+{
+    emit keyDown(event->key(), event->modifiers());
+    QListView::keyPressEvent(event);
+}
+
+}  // namespace tamro::ui
