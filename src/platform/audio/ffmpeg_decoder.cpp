@@ -311,7 +311,7 @@ std::int64_t lengthFromContainer(const AVFormatContext& format, const AVStream& 
         return av_rescale_q_rnd(stream.duration, stream.time_base, AVRational{1, rate},
                                 static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
     if (format.duration != AV_NOPTS_VALUE && format.duration > 0)
-        return av_rescale_q_rnd(format.duration, AV_TIME_BASE_Q, AVRational{1, rate},
+        return av_rescale_q_rnd(format.duration, AVRational{1, AV_TIME_BASE}, AVRational{1, rate},
                                 static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
     return -1;
 }
