@@ -20,7 +20,26 @@ def run(cmd, server_pid):
         raise SystemExit(f"{cmd[0]} failed with status {status}")
     return usage.ru_utime + usage.ru_stime, ticks(server_pid) - before, wall
 
-def main():
+def def scan(a):
+    """How the device buffer size drives the sound server's CPU, with mpg123's as the reference."""
+    tone = min(a.seconds, 20.0)
+    for r in range(a.rounds):
+        for b in a.scan_buffers.split(","):
+            cpu, server, _ = run([a.engine, "--buffer", b, "--tone", str(tone)], a.server_pid)
+            print(f"round {r + 1} buffer {int(b):5d} frames: sound server {1000 * server / tone:5.2f} ms/s, "
+                  f"engine {1000 * cpu / tone:5.2f} ms/s", flush=True)
+        _, server, _ = run_timeout(["mpg123", "-q", "-o", "pulse", a.mp3], tone, a.server_pid)
+        print(f"round {r + 1} mpg123 reference: sound server {1000 * server / tone:5.2f} ms/s", flush=True)
+
+def run_timeout(cmd, seconds, server_pid):
+    before = ticks(server_pid)
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL)
+    time.sleep(seconds)
+    proc.terminate()
+    proc.wait()
+    return 0.0, ticks(server_pid) - before, seconds
+
+main():
     p = argparse.ArgumentParser()
     p.add_argument("--engine", required=True)
     p.add_argument("--mp3", required=True)
@@ -28,7 +47,10 @@ def main():
     p.add_argument("--rounds", type=int, default=3)
     p.add_argument("--server-pid", type=int, required=True)
     p.add_argument("--engine-args", default="")
+    p.add_argument("--scan-buffers", default="", help="instead: the server's CPU for a tone at these buffer sizes")
     a = p.parse_args()
+    if a.scan_buffers:
+        return scan(a)
     players = {
         "mpg123": ["mpg123", "-q", "-o", "pulse", a.mp3],
         "engine": [a.engine] + a.engine_args.split() + [a.mp3],

@@ -8,6 +8,7 @@
 #endif
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -58,6 +59,10 @@ int main(int argc, char** argv)
         tamro::audio::Engine engine(std::make_unique<tamro::audio::SdlOutput>(buffer), open, post);
         bool ended = false;
         engine.setEndOfTrackHandler([&](std::int32_t) { ended = true; });
+        engine.setDeviceLostHandler([](const std::string& why) {
+            std::fprintf(stderr, "engine_play: the audio device was lost: %s\n", why.c_str());
+            std::exit(1);
+        });
         engine.setFileName(path.empty() ? "tone" : path);
         while (!ended) {
             std::unique_lock lock(mutex);
