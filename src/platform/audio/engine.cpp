@@ -241,7 +241,7 @@ bool Engine::render(std::span<float> out)
     bool postEnd = false;
     if (s.handedOut && unheard == 0) {
         s.playing = false;
-        s.endPosted = postEnd = true;
+        postEnd = true;
         heard = s.end;
     }
     heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_relaxed);
