@@ -58,6 +58,7 @@ private:
     std::condition_variable restWake_;
     bool resting_ = false;
     bool woken_ = false;
+    bool mayRest_ = true;  // false where the callback runs on the sound server's own real-time thread
     std::atomic<bool> halted_{false};
 
     // Callback thread only: the device-delay estimate.
