@@ -1,0 +1,270 @@
+#include "platform/audio/engine.h"
+
+#include "base/failure.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tamro::audio {
+namespace {
+
+// About a second and a half of audio at 48 kHz: the decode thread wakes about twice a second.
+std::size_t ringFramesFor(const OutputFormat& format) { return static_cast<std::size_t>(format.sampleRate); }
+
+// Frames decoded per step; the UI thread waits at most for one step when it seeks or loads.
+constexpr std::size_t decodeChunkFrames = 4096;
+
+}  // namespace
+
+Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, PostToUi postToUi)
+    : output_(std::move(output)),
+      format_(output_->format()),
+      openDecoder_(std::move(openDecoder)),
+      postToUi_(std::move(postToUi)),
+      ring_(ringFramesFor(format_), format_.channels),
+      scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels))
+{
+    decodeThread_ = std::thread([this] { decodeLoop(); });
+    output_->start([this](std::span<float> out) { return render(out); });
+}
+
+Engine::~Engine()
+{
+    *alive_ = false;
+    output_->halt();
+    {
+        std::lock_guard lock(decodeMutex_);
+        quit_ = true;
+    }
+    decodeWake_.notify_all();
+    decodeThread_.join();
+}
+
+void Engine::setFileName(const std::string& path)
+{
+    throwIfDeviceLost();
+    // Opened before anything changes, so that a refused file leaves the current track as it was.
+    std::unique_ptr<Decoder> decoder = openDecoder_(path, format_);
+    if (!decoder)
+        throw Failure("Cannot open '" + path + "': no decoder understands it");
+    const std::int64_t length = std::max<std::int64_t>(decoder->lengthFrames(), 0);
+    {
+        std::lock_guard lock(decodeMutex_);
+        decoder_.swap(decoder);
+        lengthFrames_ = length;
+        loaded_ = true;
+        beginSegment(0, true);
+    }
+    decodeWake_.notify_all();
+    output_->wake();
+    // The old decoder closes here, outside the locks.
+}
+
+void Engine::play()
+{
+    throwIfDeviceLost();
+    if (!loaded_ || playing_)
+        return;
+    const std::int64_t at = heard_.load(std::memory_order_relaxed);
+    {
+        std::lock_guard lock(decodeMutex_);
+        beginSegment(ended_ || at >= lengthFrames_ ? 0 : at, true);
+    }
+    decodeWake_.notify_all();
+    output_->wake();
+}
+
+void Engine::stop()
+{
+    if (!loaded_)
+        return;
+    {
+        std::lock_guard lock(decodeMutex_);
+        beginSegment(0, false);
+    }
+    decodeWake_.notify_all();
+}
+
+double Engine::length() { return static_cast<double>(lengthFrames_) / format_.sampleRate; }
+
+double Engine::position()
+{
+    return static_cast<double>(heard_.load(std::memory_order_relaxed)) / format_.sampleRate;
+}
+
+void Engine::setPosition(double seconds)
+{
+    throwIfDeviceLost();
+    if (!loaded_)
+        return;
+    std::int64_t frame = 0;
+    if (seconds > 0.0) {  // also maps NaN to the start
+        const double frames = seconds * format_.sampleRate;
+        frame = frames >= static_cast<double>(lengthFrames_) ? lengthFrames_ : std::llround(frames);
+    }
+    const bool keepPlaying = playing_;
+    {
+        std::lock_guard lock(decodeMutex_);
+        beginSegment(frame, keepPlaying);
+    }
+    decodeWake_.notify_all();
+    if (keepPlaying)
+        output_->wake();
+}
+
+void Engine::setEndOfTrackHandler(EndOfTrackHandler handler) { endHandler_ = std::move(handler); }
+
+void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handler)
+{
+    lostHandler_ = std::move(handler);
+}
+
+bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(decodeMutex_);
+    wakeDecoder_ = true;
+    decodeWake_.notify_all();
+    return buffered_.wait_for(lock, timeout, [this] {
+        return !decoder_ || decoderDone_.load(std::memory_order_acquire) || ring_.writable() == 0;
+    });
+}
+
+void Engine::beginSegment(std::int64_t frame, bool playing)
+{
+    ++segmentId_;  // any end-of-track event still on its way belongs to an older segment and is dropped
+    decoder_->seek(frame);
+    decoderDone_.store(false, std::memory_order_relaxed);
+    {
+        // The callback holds this lock while it reads the ring, and the decode thread is parked by
+        // decodeMutex_: nobody touches the ring while it is emptied.
+        std::lock_guard lock(stateMutex_);
+        ring_.reset();
+        segment_ = Segment{};
+        segment_.id = segmentId_;
+        segment_.base = frame;
+        segment_.end = lengthFrames_;
+        segment_.playing = playing;
+        heard_.store(frame, std::memory_order_relaxed);
+    }
+    playing_ = playing;
+    ended_ = false;
+    wakeDecoder_ = true;  // the ring is nearly empty: the decode thread must not sleep out its period
+    // Prime one device buffer now, so the first callback after this plays at once.
+    fillRing(output_->periodFrames());
+}
+
+void Engine::fillRing(std::size_t frames)
+{
+    while (frames > 0 && !decoderDone_.load(std::memory_order_relaxed)) {
+        const std::size_t want = std::min({frames, ring_.writable(), decodeChunkFrames});
+        if (want == 0)
+            return;
+        const std::size_t got = decoder_->read(scratch_.data(), want);
+        if (got == 0) {
+            decoderDone_.store(true, std::memory_order_release);
+            return;
+        }
+        ring_.write(std::span<const float>(scratch_.data(), got * static_cast<std::size_t>(format_.channels)));
+        frames -= std::min(frames, got);
+    }
+}
+
+bool Engine::render(std::span<float> out)
+{
+    const std::size_t channels = static_cast<std::size_t>(format_.channels);
+    const std::size_t frames = out.size() / channels;
+    std::unique_lock lock(stateMutex_, std::try_to_lock);
+    if (!lock) {
+        // The UI thread is switching segments this very moment: a buffer of silence, and try again.
+        std::fill(out.begin(), out.end(), 0.0f);
+        deviceFrames_ += static_cast<std::int64_t>(frames);
+        return true;
+    }
+    Segment& s = segment_;
+    std::size_t got = 0;
+    if (s.playing && !s.handedOut) {
+        const std::size_t left = static_cast<std::size_t>(std::max<std::int64_t>(s.end - s.base - s.consumed, 0));
+        got = ring_.read(out.first(std::min(frames, left) * channels));
+        s.consumed += static_cast<std::int64_t>(got);
+        if (got > 0)
+            s.lastRealEnd = deviceFrames_ + static_cast<std::int64_t>(got);
+        // Done when the length is reached, or when the decoder ended early (a corrupt tail) and all it gave is out.
+        if (s.base + s.consumed >= s.end
+            || (got < frames && decoderDone_.load(std::memory_order_acquire) && ring_.readable() == 0))
+            s.handedOut = true;
+    }
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got * channels), out.end(), 0.0f);
+    deviceFrames_ += static_cast<std::int64_t>(frames);
+    if (!s.playing)
+        return false;
+
+    // Track frames still in the device: those handed out after the point being heard now.
+    const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
+    const std::int64_t unheard = std::clamp<std::int64_t>(s.lastRealEnd - heardDevice, 0, s.consumed);
+    std::int64_t heard = std::min(s.base + s.consumed - unheard, s.end);
+    bool postEnd = false;
+    if (s.handedOut && unheard == 0) {
+        s.playing = false;
+        s.endPosted = postEnd = true;
+        heard = s.end;
+    }
+    heard_.store(heard, std::memory_order_relaxed);
+    const std::uint64_t id = s.id;
+    lock.unlock();
+
+    if (postEnd)
+        postToUi_([this, alive = alive_, id] {
+            if (*alive)
+                onTrackEnded(id);
+        });
+    return true;
+}
+
+void Engine::onTrackEnded(std::uint64_t segmentId)
+{
+    if (segmentId != segmentId_)
+        return;  // replaced, stopped or sought since the callback saw the end
+    playing_ = false;
+    ended_ = true;
+    heard_.store(lengthFrames_, std::memory_order_relaxed);  // also when a corrupt tail ended it early
+    if (endHandler_)
+        endHandler_(0);
+}
+
+void Engine::decodeLoop()
+{
+    std::unique_lock lock(decodeMutex_);
+    while (!quit_) {
+        wakeDecoder_ = false;
+        while (!quit_ && decoder_ && !decoderDone_.load(std::memory_order_relaxed) && ring_.writable() > 0) {
+            fillRing(decodeChunkFrames);
+            // Let a waiting UI thread in between steps.
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
+        }
+        buffered_.notify_all();
+
+        const std::string lost = output_->lostReason();
+        if (!lost.empty() && !lostReported_) {
+            lostReported_ = true;
+            postToUi_([this, alive = alive_, lost] {
+                if (*alive && lostHandler_)
+                    lostHandler_(lost);
+            });
+        }
+
+        // Sleep until half the ring has been played, or until told to look again.
+        const auto halfRing = std::chrono::milliseconds(500 * static_cast<long long>(ring_.capacity()) / format_.sampleRate);
+        decodeWake_.wait_for(lock, halfRing, [this] { return quit_ || wakeDecoder_; });
+    }
+}
+
+void Engine::throwIfDeviceLost() const
+{
+    const std::string lost = output_->lostReason();
+    if (!lost.empty())
+        throw Failure("The audio device was lost: " + lost);
+}
+
+}  // namespace tamro::audio

@@ -1,0 +1,118 @@
+#include "platform/audio/sdl_output.h"
+
+#include "base/failure.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <string>
+
+namespace tamro::audio {
+
+SdlOutput::AudioSubsystem::AudioSubsystem()
+{
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Tamro?Player v3.0");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        throw Failure(std::string("Cannot start the sound system: ") + SDL_GetError());
+}
+
+SdlOutput::AudioSubsystem::~AudioSubsystem() { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
+
+SdlOutput::SdlOutput(std::size_t bufferFrames)
+{
+    SDL_AudioSpec want{};
+    want.freq = 48000;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = static_cast<Uint16>(std::clamp<std::size_t>(bufferFrames, 64, 32768));
+    want.callback = &SdlOutput::callback;
+    want.userdata = this;
+    SDL_AudioSpec got{};
+    // Any rate the device prefers (the decoders resample to it), but always float stereo (SDL converts).
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &got, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    if (device_ == 0)
+        throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
+    format_ = OutputFormat{got.freq, 2};
+    periodFrames_ = got.samples;
+}
+
+SdlOutput::~SdlOutput()
+{
+    halt();
+    SDL_CloseAudioDevice(device_);
+}
+
+void SdlOutput::start(Render render)
+{
+    render_ = std::move(render);
+    SDL_PauseAudioDevice(device_, 0);
+}
+
+void SdlOutput::halt()
+{
+    {
+        std::lock_guard lock(restMutex_);
+        halted_.store(true);
+    }
+    restWake_.notify_all();
+    // Waits for a callback in progress; none runs render after this.
+    SDL_LockAudioDevice(device_);
+    SDL_UnlockAudioDevice(device_);
+}
+
+void SdlOutput::wake()
+{
+    {
+        std::lock_guard lock(restMutex_);
+        woken_ = true;
+    }
+    restWake_.notify_all();
+}
+
+std::string SdlOutput::lostReason() const
+{
+    if (!halted_.load() && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED)
+        return "it was disconnected or the sound server stopped";
+    return {};
+}
+
+void SdlOutput::callback(void* self, std::uint8_t* stream, int length)
+{
+    static_cast<SdlOutput*>(self)->fill(
+        std::span<float>(reinterpret_cast<float*>(stream), static_cast<std::size_t>(length) / sizeof(float)));
+}
+
+void SdlOutput::fill(std::span<float> out)
+{
+    {
+        // Resting lets the device run dry, so the server idles and the next sound starts without old silence
+        // in front of it.
+        std::unique_lock lock(restMutex_);
+        if (resting_)
+            restWake_.wait(lock, [this] { return woken_ || halted_.load(); });
+        resting_ = false;
+        woken_ = false;
+    }
+    if (halted_.load() || !render_) {
+        std::fill(out.begin(), out.end(), 0.0f);
+        return;
+    }
+
+    // SDL cannot tell how much the device still holds. Assume the previous buffer is still playing when
+    // callbacks come at the steady period, and that it has drained by the time a late one comes.
+    const auto frames = static_cast<std::int64_t>(out.size() / 2);
+    const auto now = std::chrono::steady_clock::now();
+    const auto elapsed = std::chrono::duration<double>(now - lastCallback_).count() * format_.sampleRate;
+    const auto period = static_cast<double>(frames);
+    const auto ahead = static_cast<std::int64_t>(std::clamp(2.0 * period - elapsed, 0.0, period));
+    lastCallback_ = now;
+    delayFrames_ = ahead + frames;
+
+    if (!render_(out)) {
+        std::lock_guard lock(restMutex_);
+        resting_ = !woken_;
+        woken_ = false;
+    }
+}
+
+}  // namespace tamro::audio

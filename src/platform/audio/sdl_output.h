@@ -1,0 +1,66 @@
+// Sound output through SDL2 audio: the default device of SDL's chosen driver, float32 stereo, opened once.
+#pragma once
+
+#include "platform/audio/audio_output.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+namespace tamro::audio {
+
+class SdlOutput final : public AudioOutput {
+public:
+    // A device buffer this large keeps the sound server's wake-ups rare; first sound stays quick because the
+    // output rests (stops feeding the device) while idle, so new audio never queues behind old silence.
+    static constexpr std::size_t defaultBufferFrames = 4096;
+
+    // Opens the device at 48 kHz or whatever rate it insists on. SDL_AUDIODRIVER selects the driver (disk and
+    // dummy for tests). Throws Failure with SDL's reason when there is no usable device.
+    explicit SdlOutput(std::size_t bufferFrames = defaultBufferFrames);
+    ~SdlOutput() override;
+    SdlOutput(const SdlOutput&) = delete;
+    SdlOutput& operator=(const SdlOutput&) = delete;
+
+    OutputFormat format() const override { return format_; }
+    std::size_t periodFrames() const override { return periodFrames_; }
+    void start(Render render) override;
+    void halt() override;
+    std::int64_t delayFrames() const override { return delayFrames_; }
+    void wake() override;
+    std::string lostReason() const override;
+
+private:
+    // Initialises and shuts down SDL's audio subsystem.
+    struct AudioSubsystem {
+        AudioSubsystem();
+        ~AudioSubsystem();
+        AudioSubsystem(const AudioSubsystem&) = delete;
+        AudioSubsystem& operator=(const AudioSubsystem&) = delete;
+    };
+
+    static void callback(void* self, std::uint8_t* stream, int length);
+    void fill(std::span<float> out);
+
+    AudioSubsystem subsystem_;
+    std::uint32_t device_ = 0;  // SDL_AudioDeviceID
+    OutputFormat format_;
+    std::size_t periodFrames_ = 0;
+    Render render_;
+
+    // Resting: after render said it has nothing to play, the callback waits here until wake().
+    std::mutex restMutex_;
+    std::condition_variable restWake_;
+    bool resting_ = false;
+    bool woken_ = false;
+    std::atomic<bool> halted_{false};
+
+    // Callback thread only: the device-delay estimate.
+    std::chrono::steady_clock::time_point lastCallback_{};
+    std::int64_t delayFrames_ = 0;
+};
+
+}  // namespace tamro::audio

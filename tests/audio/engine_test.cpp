@@ -1,0 +1,321 @@
+#include "platform/audio/engine.h"
+
+#include "base/failure.h"
+#include "support/sine_decoder.h"
+#include "support/tone.h"
+#include "support/virtual_output.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace tamro::audio {
+namespace {
+
+using testing::VirtualOutput;
+using namespace std::chrono_literals;
+
+constexpr int rate = 48000;
+
+struct Tone {
+    double frequency;
+    std::int64_t frames;
+    std::int64_t endEarlyAt = -1;
+};
+
+// An engine on a virtual output, with the UI thread's event queue run by hand.
+class EngineTest : public ::testing::Test {
+protected:
+    std::map<std::string, Tone> files{
+        {"/music/a440.wav", {440.0, rate}},          // 1 s
+        {"/music/b1000.wav", {1000.0, 2 * rate}},    // 2 s
+        {"/music/short.wav", {440.0, 4800}},         // 0.1 s
+        {"/music/corrupt.mp3", {440.0, 9600, 4000}}, // claims 0.2 s, decodes 4000 frames
+        {"/music/empty.wav", {440.0, 0}},
+    };
+    VirtualOutput* out = nullptr;
+    std::unique_ptr<Engine> engine;
+    int ends = 0;
+
+    void SetUp() override
+    {
+        auto output = std::make_unique<VirtualOutput>(OutputFormat{rate, 2}, 512);
+        out = output.get();
+        engine = std::make_unique<Engine>(
+            std::move(output),
+            [this](const std::string& path, const OutputFormat& format) -> std::unique_ptr<Decoder> {
+                const auto it = files.find(path);
+                if (it == files.end())
+                    throw Failure("Cannot open '" + path + "': no such file");
+                return std::make_unique<testing::SineDecoder>(it->second.frequency, it->second.frames, format,
+                                                              it->second.endEarlyAt);
+            },
+            [this](std::function<void()> f) {
+                std::lock_guard lock(postedMutex);
+                posted.push_back(std::move(f));
+            });
+        engine->setEndOfTrackHandler([this](std::int32_t) { ++ends; });
+    }
+
+    // Runs what was posted to the UI thread so far.
+    void runEvents()
+    {
+        std::vector<std::function<void()>> now;
+        {
+            std::lock_guard lock(postedMutex);
+            now.swap(posted);
+        }
+        for (auto& f : now)
+            f();
+    }
+
+    // Pulls frames as the device would, letting the decode thread keep up in between.
+    std::vector<float> pull(std::int64_t frames)
+    {
+        std::vector<float> all;
+        while (frames > 0) {
+            EXPECT_TRUE(engine->waitUntilBuffered(5s));
+            const auto n = std::min<std::int64_t>(frames, 16384);
+            auto got = out->pull(static_cast<std::size_t>(n));
+            all.insert(all.end(), got.begin(), got.end());
+            frames -= n;
+        }
+        return all;
+    }
+
+    static double seconds(std::int64_t frames) { return static_cast<double>(frames) / rate; }
+
+    std::mutex postedMutex;
+    std::vector<std::function<void()>> posted;
+};
+
+TEST_F(EngineTest, LengthIsKnownAsSoonAsTheFileNameIsSetAndPlayStartsFromZero)
+{
+    engine->setFileName("/music/b1000.wav");
+    EXPECT_DOUBLE_EQ(engine->length(), 2.0);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.0);
+    EXPECT_GE(out->wakes, 1) << "a resting output is woken for the new track";
+}
+
+TEST_F(EngineTest, PositionIsFramesPulledLessTheDeviceDelay)
+{
+    struct Case {
+        std::int64_t latency, pulled;
+    };
+    for (const Case c : {Case{0, 4800}, Case{0, 24000}, Case{1024, 24000}, Case{4096, 48000}, Case{4096, 2048}}) {
+        SCOPED_TRACE("latency " + std::to_string(c.latency) + ", pulled " + std::to_string(c.pulled));
+        out->latencyFrames = c.latency;
+        engine->setFileName("/music/b1000.wav");
+        pull(c.pulled);
+        EXPECT_DOUBLE_EQ(engine->position(), seconds(std::max<std::int64_t>(c.pulled - c.latency, 0)));
+    }
+}
+
+TEST_F(EngineTest, SeekingLandsClampedAndPlaybackGoesOnFromThere)
+{
+    struct Case {
+        double to, lands;
+    };
+    for (const Case c : {Case{0.5, 0.5}, Case{1.25, 1.25}, Case{-3.0, 0.0}, Case{std::nan(""), 0.0}}) {
+        SCOPED_TRACE(c.to);
+        engine->setFileName("/music/b1000.wav");
+        pull(rate / 10);
+        engine->setPosition(c.to);
+        EXPECT_DOUBLE_EQ(engine->position(), c.lands) << "right after the seek";
+        pull(rate / 4);
+        EXPECT_DOUBLE_EQ(engine->position(), c.lands + 0.25) << "and it plays on from there";
+    }
+}
+
+TEST_F(EngineTest, SeekPastTheEndClampsToTheLengthAndEndsTheTrack)
+{
+    engine->setFileName("/music/a440.wav");
+    engine->setPosition(99.0);
+    EXPECT_DOUBLE_EQ(engine->position(), 1.0);
+    pull(512);
+    runEvents();
+    EXPECT_EQ(ends, 1);
+    EXPECT_DOUBLE_EQ(engine->position(), 1.0);
+}
+
+TEST_F(EngineTest, SeekWhileStoppedMovesThePositionWithoutPlaying)
+{
+    engine->setFileName("/music/a440.wav");
+    engine->stop();
+    engine->setPosition(0.5);
+    const auto sound = pull(rate / 10);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.5);
+    EXPECT_EQ(testing::rms(sound), 0.0);
+    engine->play();
+    pull(rate / 10);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.6) << "play goes on from the sought position";
+}
+
+TEST_F(EngineTest, EndOfTrackComesOnceAndOnlyAfterTheLastFrameIsHeard)
+{
+    out->latencyFrames = 256;
+    engine->setFileName("/music/short.wav");
+    pull(4800 + 255);  // every frame handed out, the last one still in the device
+    runEvents();
+    EXPECT_EQ(ends, 0);
+    EXPECT_LT(engine->position(), 0.1);
+    pull(1);
+    runEvents();
+    EXPECT_EQ(ends, 1);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.1);
+    pull(rate);
+    runEvents();
+    EXPECT_EQ(ends, 1) << "exactly once";
+    EXPECT_DOUBLE_EQ(engine->position(), 0.1) << "stays at the end";
+    EXPECT_FALSE(out->lastActive) << "the output may rest once the track is over";
+}
+
+TEST_F(EngineTest, AnEndOnItsWayIsDroppedWhenTheTrackIsStoppedReplacedOrSought)
+{
+    const std::map<std::string, std::function<void(Engine&)>> actions{
+        {"stop", [](Engine& e) { e.stop(); }},
+        {"new file name", [](Engine& e) { e.setFileName("/music/a440.wav"); }},
+        {"same file name again", [](Engine& e) { e.setFileName("/music/short.wav"); }},
+        {"seek", [](Engine& e) { e.setPosition(0.05); }},
+    };
+    for (const auto& [name, action] : actions) {
+        SCOPED_TRACE(name);
+        ends = 0;
+        engine->setFileName("/music/short.wav");
+        pull(4800);  // the end is posted, not yet delivered
+        action(*engine);
+        runEvents();
+        EXPECT_EQ(ends, 0);
+    }
+}
+
+TEST_F(EngineTest, NoEndForATrackHaltedByStop)
+{
+    engine->setFileName("/music/short.wav");
+    pull(1000);
+    engine->stop();
+    EXPECT_DOUBLE_EQ(engine->position(), 0.0) << "stop rewinds";
+    const auto sound = pull(rate);
+    runEvents();
+    EXPECT_EQ(ends, 0);
+    EXPECT_EQ(testing::rms(sound), 0.0) << "stop halts";
+    EXPECT_DOUBLE_EQ(engine->position(), 0.0);
+}
+
+TEST_F(EngineTest, PlayRestartsOnlyAfterTheEndOrAStop)
+{
+    engine->setFileName("/music/a440.wav");
+    pull(rate / 10);
+    engine->play();
+    EXPECT_DOUBLE_EQ(engine->position(), 0.1) << "no restart while playing";
+
+    engine->setPosition(0.9);
+    pull(rate / 10);
+    runEvents();
+    ASSERT_EQ(ends, 1);
+    engine->play();
+    EXPECT_DOUBLE_EQ(engine->position(), 0.0) << "after the end, from the start";
+    pull(rate / 5);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.2);
+
+    engine->stop();
+    engine->play();
+    pull(rate / 10);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.1) << "after stop, from the start";
+}
+
+TEST_F(EngineTest, ARefusedFileLeavesThePlayingTrackUntouched)
+{
+    engine->setFileName("/music/b1000.wav");
+    pull(rate / 2);
+    EXPECT_THAT([&] { engine->setFileName("/music/missing.wav"); },
+                ::testing::ThrowsMessage<Failure>(::testing::HasSubstr("'/music/missing.wav'")));
+    EXPECT_DOUBLE_EQ(engine->length(), 2.0);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.5);
+    const auto sound = pull(rate / 2);
+    EXPECT_DOUBLE_EQ(engine->position(), 1.0) << "still playing";
+    EXPECT_NEAR(testing::dominantFrequency(testing::channel(sound, 2), rate), 1000.0, 1.0);
+}
+
+TEST_F(EngineTest, TheFilesToneComesOut)
+{
+    for (const auto& [path, frequency] : {std::pair{"/music/a440.wav", 440.0}, {"/music/b1000.wav", 1000.0}}) {
+        SCOPED_TRACE(path);
+        engine->setFileName(path);
+        const auto sound = pull(rate / 2);
+        EXPECT_NEAR(testing::dominantFrequency(testing::channel(sound, 2), rate), frequency, 1.0);
+        EXPECT_NEAR(testing::rms(sound), 0.5 / std::sqrt(2.0), 0.01);
+    }
+}
+
+TEST_F(EngineTest, ATrackThatDecodesShortStillEndsOnceAtItsLength)
+{
+    engine->setFileName("/music/corrupt.mp3");
+    const auto sound = pull(9600);
+    runEvents();
+    EXPECT_EQ(ends, 1);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.2);
+    EXPECT_GT(testing::rms(std::span(sound).first(4000 * 2)), 0.3);
+    EXPECT_EQ(testing::rms(std::span(sound).subspan(4000 * 2)), 0.0) << "nothing made up after the decoded part";
+}
+
+TEST_F(EngineTest, AnEmptyTrackEndsAtOnce)
+{
+    engine->setFileName("/music/empty.wav");
+    EXPECT_DOUBLE_EQ(engine->length(), 0.0);
+    pull(512);
+    runEvents();
+    EXPECT_EQ(ends, 1);
+}
+
+TEST_F(EngineTest, NothingLoadedIsQuietAndHarmless)
+{
+    engine->play();
+    engine->stop();
+    engine->setPosition(3.0);
+    EXPECT_EQ(engine->length(), 0.0);
+    EXPECT_EQ(engine->position(), 0.0);
+    EXPECT_EQ(testing::rms(pull(rate / 10)), 0.0);
+    EXPECT_FALSE(out->lastActive);
+}
+
+TEST_F(EngineTest, ALostDeviceFailsTheNextOperationsAndIsReportedOnce)
+{
+    std::vector<std::string> reports;
+    engine->setDeviceLostHandler([&](const std::string& why) { reports.push_back(why); });
+    engine->setFileName("/music/a440.wav");
+    out->lost = "unplugged";
+    for (const auto& [name, action] : std::map<std::string, std::function<void()>>{
+             {"file name", [&] { engine->setFileName("/music/b1000.wav"); }},
+             {"play", [&] { engine->play(); }},
+             {"position", [&] { engine->setPosition(0.5); }}}) {
+        SCOPED_TRACE(name);
+        EXPECT_THAT(action, ::testing::ThrowsMessage<Failure>(::testing::StrEq("The audio device was lost: unplugged")));
+    }
+    EXPECT_NO_THROW(engine->stop());
+    for (auto deadline = std::chrono::steady_clock::now() + 5s; reports.empty() && std::chrono::steady_clock::now() < deadline;) {
+        engine->waitUntilBuffered(100ms);
+        std::this_thread::sleep_for(1ms);
+        runEvents();
+    }
+    engine->waitUntilBuffered(100ms);
+    runEvents();
+    EXPECT_EQ(reports, std::vector<std::string>{"unplugged"});
+}
+
+TEST_F(EngineTest, AnEndDeliveredAfterTheEngineIsGoneIsIgnored)
+{
+    engine->setFileName("/music/short.wav");
+    pull(4800);
+    engine.reset();
+    runEvents();
+    EXPECT_EQ(ends, 0);
+}
+
+}  // namespace
+}  // namespace tamro::audio

@@ -1,0 +1,78 @@
+#include "platform/audio/engine.h"
+#include "platform/audio/sdl_output.h"
+
+#include "support/sine_decoder.h"
+#include "support/tone.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace tamro::audio {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Through real SDL with the disk driver: the samples written to the file are the track's tone, all of it.
+TEST(SdlOutput, TheDiskDriverReceivesTheWholeToneAndTheTrackEnds)
+{
+    const auto file = std::filesystem::temp_directory_path() / ("tamro-disk-audio-" + std::to_string(getpid()) + ".raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+
+    std::mutex mutex;
+    std::vector<std::function<void()>> posted;
+    int ends = 0;
+    OutputFormat format;
+    constexpr double toneSeconds = 0.3;
+    {
+        auto output = std::make_unique<SdlOutput>(1024);
+        format = output->format();
+        ASSERT_EQ(format.channels, 2);
+        Engine engine(
+            std::move(output),
+            [](const std::string&, const OutputFormat& f) {
+                return std::make_unique<testing::SineDecoder>(440.0, static_cast<std::int64_t>(toneSeconds * f.sampleRate), f);
+            },
+            [&](std::function<void()> f) {
+                std::lock_guard lock(mutex);
+                posted.push_back(std::move(f));
+            });
+        engine.setEndOfTrackHandler([&](std::int32_t) { ++ends; });
+        engine.setFileName("tone");
+        for (auto deadline = std::chrono::steady_clock::now() + 5s; ends == 0 && std::chrono::steady_clock::now() < deadline;) {
+            std::this_thread::sleep_for(10ms);
+            std::vector<std::function<void()>> now;
+            {
+                std::lock_guard lock(mutex);
+                now.swap(posted);
+            }
+            for (auto& f : now)
+                f();
+        }
+        EXPECT_EQ(ends, 1);
+        EXPECT_DOUBLE_EQ(engine.position(), engine.length());
+    }
+
+    std::ifstream in(file, std::ios::binary);
+    std::vector<float> samples((std::filesystem::file_size(file)) / sizeof(float));
+    in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * sizeof(float)));
+    std::filesystem::remove(file);
+    const auto left = testing::channel(samples, 2);
+    const auto first = std::find_if(left.begin(), left.end(), [](float s) { return s != 0.0f; });
+    const auto last = std::find_if(left.rbegin(), left.rend(), [](float s) { return s != 0.0f; }).base();
+    ASSERT_LT(first, last) << "the disk file holds sound";
+    const std::span<const float> tone(&*first, static_cast<std::size_t>(last - first));
+    EXPECT_NEAR(static_cast<double>(tone.size()), toneSeconds * format.sampleRate, 2.0) << "every frame, once";
+    EXPECT_NEAR(testing::dominantFrequency(tone, format.sampleRate), 440.0, 1.0);
+}
+
+}  // namespace
+}  // namespace tamro::audio

@@ -1,0 +1,61 @@
+// An AudioOutput on a virtual clock: the test pulls frames by hand, so no engine test waits in real time.
+#pragma once
+
+#include "platform/audio/audio_output.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tamro::testing {
+
+class VirtualOutput final : public audio::AudioOutput {
+public:
+    explicit VirtualOutput(audio::OutputFormat format = {}, std::size_t periodFrames = 512)
+        : format_(format), period_(periodFrames)
+    {
+    }
+
+    // What the device holds and has not played: the delay it reports.
+    std::int64_t latencyFrames = 0;
+    // Set to make the device count as lost.
+    std::string lost;
+
+    // Pulls `frames` frames, one period at a time as a device would; returns them, interleaved.
+    std::vector<float> pull(std::size_t frames)
+    {
+        std::vector<float> out(frames * static_cast<std::size_t>(format_.channels));
+        for (std::size_t done = 0; done < frames;) {
+            const std::size_t n = std::min(period_, frames - done);
+            auto block = std::span<float>(out).subspan(done * static_cast<std::size_t>(format_.channels),
+                                                         n * static_cast<std::size_t>(format_.channels));
+            if (render_ && !halted_)
+                lastActive = render_(block);
+            pulled += static_cast<std::int64_t>(n);
+            done += n;
+        }
+        return out;
+    }
+
+    std::int64_t pulled = 0;    // frames pulled so far
+    bool lastActive = false;    // what the last render call answered
+    int wakes = 0;
+
+    audio::OutputFormat format() const override { return format_; }
+    std::size_t periodFrames() const override { return period_; }
+    void start(Render render) override { render_ = std::move(render); }
+    void halt() override { halted_ = true; }
+    std::int64_t delayFrames() const override { return latencyFrames; }
+    void wake() override { ++wakes; }
+    std::string lostReason() const override { return lost; }
+
+private:
+    audio::OutputFormat format_;
+    std::size_t period_;
+    Render render_;
+    bool halted_ = false;
+};
+
+}  // namespace tamro::testing
