@@ -116,6 +116,22 @@ TEST_F(EngineTest, PositionIsFramesPulledLessTheDeviceDelay)
     }
 }
 
+TEST_F(EngineTest, BetweenCallbacksThePositionGlidesWithTheClockForAtMostOneBuffer)
+{
+    out->latencyFrames = 1024;
+    engine->setFileName("/music/b1000.wav");
+    pull(24000);
+    const double atCallback = seconds(24000 - 1024);
+    EXPECT_DOUBLE_EQ(engine->position(), atCallback);
+    out->idle(5000);
+    EXPECT_NEAR(engine->position(), atCallback + 0.005, 1.0 / rate);
+    out->idle(1'000'000);
+    EXPECT_NEAR(engine->position(), atCallback + 512.0 / rate, 2.0 / rate) << "no further than the device buffer";
+    engine->stop();
+    out->idle(5000);
+    EXPECT_EQ(engine->position(), 0.0) << "a stopped position does not move";
+}
+
 TEST_F(EngineTest, SeekingLandsClampedAndPlaybackGoesOnFromThere)
 {
     struct Case {
@@ -164,6 +180,8 @@ TEST_F(EngineTest, EndOfTrackComesOnceAndOnlyAfterTheLastFrameIsHeard)
     runEvents();
     EXPECT_EQ(ends, 0);
     EXPECT_LT(engine->position(), 0.1);
+    out->idle(1'000'000);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.1) << "gliding on, but never past the length";
     pull(1);
     runEvents();
     EXPECT_EQ(ends, 1);

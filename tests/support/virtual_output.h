@@ -31,13 +31,16 @@ public:
             const std::size_t n = std::min(period_, frames - done);
             auto block = std::span<float>(out).subspan(done * static_cast<std::size_t>(format_.channels),
                                                          n * static_cast<std::size_t>(format_.channels));
+            pulled += static_cast<std::int64_t>(n);  // the device clock runs on as it takes each block
             if (render_ && !halted_)
                 lastActive = render_(block);
-            pulled += static_cast<std::int64_t>(n);
             done += n;
         }
         return out;
     }
+
+    // Lets time pass without a pull, as between two device callbacks.
+    void idle(std::int64_t micros) { idleMicros_ += micros; }
 
     std::int64_t pulled = 0;    // frames pulled so far
     bool lastActive = false;    // what the last render call answered
@@ -48,6 +51,7 @@ public:
     void start(Render render) override { render_ = std::move(render); }
     void halt() override { halted_ = true; }
     std::int64_t delayFrames() const override { return latencyFrames; }
+    std::int64_t clockMicros() const override { return pulled * 1'000'000 / format_.sampleRate + idleMicros_; }
     void wake() override { ++wakes; }
     std::string lostReason() const override { return lost; }
 
@@ -56,6 +60,7 @@ private:
     std::size_t period_;
     Render render_;
     bool halted_ = false;
+    std::int64_t idleMicros_ = 0;
 };
 
 }  // namespace tamro::testing

@@ -29,6 +29,8 @@ public:
     virtual void halt() = 0;
     // Frames handed to the device and not yet heard, counting the block being rendered. Valid inside render.
     virtual std::int64_t delayFrames() const = 0;
+    // A monotonic clock in microseconds, by which the position glides on between render calls.
+    virtual std::int64_t clockMicros() const = 0;
     // The renderer has something to play again: stop resting.
     virtual void wake() = 0;
     // Why the device stopped working, or empty while it works. Callable from any thread.

@@ -14,6 +14,23 @@ std::size_t ringFramesFor(const OutputFormat& format) { return static_cast<std::
 // Frames decoded per step; the UI thread waits at most for one step when it seeks or loads.
 constexpr std::size_t decodeChunkFrames = 4096;
 
+// The published position: frame (34 bits: 99 hours at 48 kHz) | gliding flag | clock in µs, modulo 2^29
+// (nine minutes; only differences over one device buffer are taken).
+constexpr int frameShift = 30;
+constexpr std::uint64_t glidingBit = std::uint64_t{1} << 29;
+constexpr std::uint64_t clockMask = glidingBit - 1;
+constexpr std::int64_t maxFrame = (std::int64_t{1} << 34) - 1;
+
+std::uint64_t frozenAt(std::int64_t frame)
+{
+    return static_cast<std::uint64_t>(std::clamp<std::int64_t>(frame, 0, maxFrame)) << frameShift;
+}
+std::uint64_t glidingFrom(std::int64_t frame, std::int64_t clockMicros)
+{
+    return frozenAt(frame) | glidingBit | (static_cast<std::uint64_t>(clockMicros) & clockMask);
+}
+std::int64_t frameOf(std::uint64_t published) { return static_cast<std::int64_t>(published >> frameShift); }
+
 }  // namespace
 
 Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, PostToUi postToUi)
@@ -22,7 +39,8 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       openDecoder_(std::move(openDecoder)),
       postToUi_(std::move(postToUi)),
       ring_(ringFramesFor(format_), format_.channels),
-      scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels))
+      scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
+      glideMicros_(output_->periodFrames() * 1'000'000 / static_cast<std::size_t>(format_.sampleRate))
 {
     decodeThread_ = std::thread([this] { decodeLoop(); });
     output_->start([this](std::span<float> out) { return render(out); });
@@ -65,7 +83,7 @@ void Engine::play()
     throwIfDeviceLost();
     if (!loaded_ || playing_)
         return;
-    const std::int64_t at = heard_.load(std::memory_order_relaxed);
+    const std::int64_t at = frameOf(heard_.load(std::memory_order_relaxed));
     {
         std::lock_guard lock(decodeMutex_);
         beginSegment(ended_ || at >= lengthFrames_ ? 0 : at, true);
@@ -89,7 +107,14 @@ double Engine::length() { return static_cast<double>(lengthFrames_) / format_.sa
 
 double Engine::position()
 {
-    return static_cast<double>(heard_.load(std::memory_order_relaxed)) / format_.sampleRate;
+    const std::uint64_t published = heard_.load(std::memory_order_relaxed);
+    std::int64_t frame = frameOf(published);
+    if (published & glidingBit) {
+        // Between two callbacks the device plays on: add the time since the last one, at most one buffer.
+        const std::uint64_t elapsed = (static_cast<std::uint64_t>(output_->clockMicros()) - published) & clockMask;
+        frame += static_cast<std::int64_t>(std::min(elapsed, glideMicros_)) * format_.sampleRate / 1'000'000;
+    }
+    return static_cast<double>(std::min(frame, lengthFrames_)) / format_.sampleRate;
 }
 
 void Engine::setPosition(double seconds)
@@ -144,7 +169,8 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
         segment_.base = frame;
         segment_.end = lengthFrames_;
         segment_.playing = playing;
-        heard_.store(frame, std::memory_order_relaxed);
+        wantsFrames_.store(playing, std::memory_order_relaxed);
+        heard_.store(frozenAt(frame), std::memory_order_relaxed);
     }
     playing_ = playing;
     ended_ = false;
@@ -173,6 +199,13 @@ bool Engine::render(std::span<float> out)
 {
     const std::size_t channels = static_cast<std::size_t>(format_.channels);
     const std::size_t frames = out.size() / channels;
+    // When a track starts the device asks for several buffers in a row, faster than the decode thread may get
+    // scheduled on a busy machine. The device then holds at least a buffer, so wait a little rather than hand
+    // it a gap of silence.
+    const auto patience = std::chrono::steady_clock::now() + std::chrono::microseconds(glideMicros_ / 4);
+    while (wantsFrames_.load(std::memory_order_relaxed) && ring_.readable() < frames
+           && !decoderDone_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < patience)
+        std::this_thread::sleep_for(std::chrono::microseconds(250));
     std::unique_lock lock(stateMutex_, std::try_to_lock);
     if (!lock) {
         // The UI thread is switching segments this very moment: a buffer of silence, and try again.
@@ -192,6 +225,7 @@ bool Engine::render(std::span<float> out)
         if (s.base + s.consumed >= s.end
             || (got < frames && decoderDone_.load(std::memory_order_acquire) && ring_.readable() == 0))
             s.handedOut = true;
+        wantsFrames_.store(!s.handedOut, std::memory_order_relaxed);
     }
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(got * channels), out.end(), 0.0f);
     deviceFrames_ += static_cast<std::int64_t>(frames);
@@ -208,7 +242,7 @@ bool Engine::render(std::span<float> out)
         s.endPosted = postEnd = true;
         heard = s.end;
     }
-    heard_.store(heard, std::memory_order_relaxed);
+    heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_relaxed);
     const std::uint64_t id = s.id;
     lock.unlock();
 
@@ -226,7 +260,7 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
         return;  // replaced, stopped or sought since the callback saw the end
     playing_ = false;
     ended_ = true;
-    heard_.store(lengthFrames_, std::memory_order_relaxed);  // also when a corrupt tail ended it early
+    heard_.store(frozenAt(lengthFrames_), std::memory_order_relaxed);  // also when a corrupt tail ended it early
     if (endHandler_)
         endHandler_(0);
 }

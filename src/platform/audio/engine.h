@@ -1,5 +1,5 @@
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
-// position is what the output reports as heard. The application makes one with createEngine (engine_factory.h).
+// position is what the output reports as heard, gliding on with the clock between callbacks. The application makes one with createEngine (engine_factory.h).
 #pragma once
 
 #include "platform/audio/audio_output.h"
@@ -103,11 +103,14 @@ private:
     // The callback's state. The callback only try-locks it, so it never waits for the UI thread.
     std::mutex stateMutex_;
     Segment segment_;
+    std::atomic<bool> wantsFrames_{false};  // segment_.playing && !segment_.handedOut, readable without the lock
     std::int64_t deviceFrames_ = 0;  // frames ever handed to the device (callback only)
 
-    // The frame being heard, published by the callback and by the UI thread's seeks.
-    std::atomic<std::int64_t> heard_{0};
-    static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+    // The frame being heard, in one word so that position() is a single load: published by the callback (with
+    // the output's clock, to glide on from) and by the UI thread when it seeks or stops (frozen).
+    std::atomic<std::uint64_t> heard_{0};
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+    std::uint64_t glideMicros_ = 0;  // one device buffer: the most the position glides before the next callback
 
     std::thread decodeThread_;
 };

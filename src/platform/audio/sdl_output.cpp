@@ -60,6 +60,11 @@ void SdlOutput::halt()
     SDL_UnlockAudioDevice(device_);
 }
 
+std::int64_t SdlOutput::clockMicros() const
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 void SdlOutput::wake()
 {
     {
@@ -98,8 +103,10 @@ void SdlOutput::fill(std::span<float> out)
         return;
     }
 
-    // SDL cannot tell how much the device still holds. Assume the previous buffer is still playing when
-    // callbacks come at the steady period, and that it has drained by the time a late one comes.
+    // SDL cannot tell how much the device still holds ahead of this buffer. At the steady period assume a
+    // whole buffer (PulseAudio here holds 50-65 ms ahead of an 85 ms one): the position may lag what is heard
+    // by a fraction of a buffer but never runs ahead of it, so the end of a track is never reported before
+    // its last sample is heard. A late callback finds that much less; one after a rest finds the device empty.
     const auto frames = static_cast<std::int64_t>(out.size() / 2);
     const auto now = std::chrono::steady_clock::now();
     const auto elapsed = std::chrono::duration<double>(now - lastCallback_).count() * format_.sampleRate;

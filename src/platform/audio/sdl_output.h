@@ -30,6 +30,7 @@ public:
     void start(Render render) override;
     void halt() override;
     std::int64_t delayFrames() const override { return delayFrames_; }
+    std::int64_t clockMicros() const override;
     void wake() override;
     std::string lostReason() const override;
 

@@ -1,0 +1,110 @@
+// Whole-process figure: time from setting the file name to its first sound at the sound server, for the
+// engine over SDL and, for reference, for mpg123 started on an MP3. Needs a PulseAudio server with a "null"
+// sink (bench/engine/run-pulse-benchmarks). Also checks the position against what the server played.
+#include "bench/engine/capture.h"
+#include "platform/audio/engine.h"
+#include "platform/audio/sdl_output.h"
+#include "support/sine_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+using namespace std::chrono_literals;
+using tamro::bench::Clock;
+
+namespace {
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::size_t buffer = tamro::audio::SdlOutput::defaultBufferFrames;
+    int runs = 9;
+    std::string mp3;
+    int settleMs = 2000;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--buffer")
+            buffer = std::stoul(argv[i + 1]);
+        else if (a == "--runs")
+            runs = std::stoi(argv[i + 1]);
+        else if (a == "--settle")
+            settleMs = std::stoi(argv[i + 1]);
+        else if (a == "--mpg123")
+            mp3 = argv[i + 1];
+    }
+    tamro::bench::Capture capture(48000);
+    std::this_thread::sleep_for(300ms);
+
+    std::vector<double> engineMs, mpgMs, positionErrorMs;
+    {
+        auto output = std::make_unique<tamro::audio::SdlOutput>(buffer);
+        const int rate = output->format().sampleRate;
+        std::printf("SDL device: %d Hz, %zu-frame buffer (%.1f ms)\n", rate, output->periodFrames(),
+                    1000.0 * static_cast<double>(output->periodFrames()) / rate);
+        tamro::audio::Engine engine(
+            std::move(output),
+            [](const std::string&, const tamro::audio::OutputFormat& f) {
+                return std::make_unique<tamro::testing::SineDecoder>(440.0, 10LL * f.sampleRate, f);
+            },
+            [](std::function<void()>) {});
+        // The player is started well before its first track; the output goes idle meanwhile.
+        std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+        for (int r = 0; r < runs; ++r) {
+            capture.rearm();
+            const auto t0 = Clock::now();
+            engine.setFileName("tone");
+            while (engine.position() == 0.0 && Clock::now() - t0 < 2s)
+                std::this_thread::yield();
+            const auto rendered = Clock::now();  // the first callback after the file name has run
+            Clock::time_point heard;
+            if (!capture.waitForSound(heard, 2s)) {
+                std::printf("engine run %d: no sound within 2 s\n", r);
+                continue;
+            }
+            engineMs.push_back(ms(heard - t0));
+            std::printf("  run %d: %.1f ms (first callback after %.1f ms)\n", r, engineMs.back(), ms(rendered - t0));
+            // After a second of sound, compare the position with what the server played.
+            std::this_thread::sleep_for(1s);
+            const double played = static_cast<double>(capture.soundFrames()) / rate;
+            positionErrorMs.push_back(1000.0 * (engine.position() - played));
+            engine.stop();
+            std::this_thread::sleep_for(700ms);
+        }
+    }
+    if (!mp3.empty()) {
+        for (int r = 0; r < runs; ++r) {
+            capture.rearm();
+            const auto t0 = Clock::now();
+            const pid_t pid = tamro::bench::spawn({"mpg123", "-q", "-o", "pulse", mp3});
+            Clock::time_point heard;
+            if (capture.waitForSound(heard, 2s))
+                mpgMs.push_back(ms(heard - t0));
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            std::this_thread::sleep_for(500ms);
+        }
+    }
+    std::printf("engine first sound after setFileName: median %.1f ms (min %.1f, max %.1f, %zu runs)\n",
+                median(engineMs), engineMs.empty() ? 0 : *std::min_element(engineMs.begin(), engineMs.end()),
+                engineMs.empty() ? 0 : *std::max_element(engineMs.begin(), engineMs.end()), engineMs.size());
+    std::printf("engine position minus what the server played, after 1 s: median %+.1f ms (min %+.1f, max %+.1f)\n",
+                median(positionErrorMs),
+                positionErrorMs.empty() ? 0 : *std::min_element(positionErrorMs.begin(), positionErrorMs.end()),
+                positionErrorMs.empty() ? 0 : *std::max_element(positionErrorMs.begin(), positionErrorMs.end()));
+    if (!mp3.empty())
+        std::printf("mpg123 first sound after start: median %.1f ms (%zu runs); engine/mpg123 = %.2f\n", median(mpgMs),
+                    mpgMs.size(), median(engineMs) / median(mpgMs));
+    return engineMs.empty() ? 1 : 0;
+}

@@ -1,0 +1,37 @@
+// Next (`Command3`) and the end-of-track advance: the next entry, or a random one when "Rnd" is pressed.
+#pragma once
+
+#include "player/random_source.h"
+#include "player/track_start.h"
+#include "ui/graphic_button.h"
+#include "ui/list_box.h"
+
+#include <cstdint>
+
+namespace tamro::player {
+
+class Advance {
+public:
+    // `play` is reached through the start-track steps; `last` belongs to the window.
+    Advance(TrackStart& steps, ui::ListBox& list1, ui::CheckBox& shuffle, std::int32_t& last, RandomSource& random);
+
+    // Both run the same advance. Its failures are recovered silently; only a failure during that recovery
+    // leaves here, for the caller to report.
+    void Command3_Click();
+    void Play_EndOfTrack(std::int32_t unused);
+
+private:
+    void advance();
+    void shufflePick();
+    void sequentialStep();
+    // `last` back to the selection, then the slider's maximum and the title line for what is loaded.
+    void settle();
+
+    TrackStart& steps_;
+    ui::ListBox& list1_;
+    ui::CheckBox& shuffle_;
+    std::int32_t& last_;
+    RandomSource& random_;
+};
+
+}  // namespace tamro::player

@@ -1,0 +1,23 @@
+#include "player/random_source.h"
+
+namespace tamro::player {
+
+namespace {
+constexpr std::uint32_t fixedSeed = 5489u;
+}
+
+RandomSource::RandomSource() : generator_(fixedSeed) {}
+
+float RandomSource::next()
+{
+    // The top 24 bits scaled by 2^-24: never 1, which generate_canonical<float> may round up to.
+    return static_cast<float>(generator_() >> 8) * 0x1p-24f;
+}
+
+RandomSource& processRandom()
+{
+    static RandomSource random;
+    return random;
+}
+
+}  // namespace tamro::player

@@ -1,0 +1,12 @@
+#include "playlist/item_count.h"
+
+#include "base/numbers.h"
+
+namespace tamro::playlist {
+
+void updateItemCount(const ui::ListBox& list1, ui::Label& label1)
+{
+    label1.setCaption(itemCountText(list1.listCount()));
+}
+
+}  // namespace tamro::playlist
