@@ -5,6 +5,9 @@
 #include "platform/audio/engine.h"
 #include "platform/audio/sdl_output.h"
 #include "support/sine_decoder.h"
+#ifdef TAMRO_HAVE_OPEN_DECODER
+#include "platform/audio/open_decoder.h"
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -33,12 +36,15 @@ int main(int argc, char** argv)
     int runs = 9;
     std::string mp3;
     int settleMs = 2000;
+    std::string track = "tone";  // or a file, opened by the real decoders
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--buffer")
             buffer = std::stoul(argv[i + 1]);
         else if (a == "--runs")
             runs = std::stoi(argv[i + 1]);
+        else if (a == "--file")
+            track = argv[i + 1];
         else if (a == "--settle")
             settleMs = std::stoi(argv[i + 1]);
         else if (a == "--mpg123")
@@ -47,16 +53,24 @@ int main(int argc, char** argv)
     tamro::bench::Capture capture(48000);
     std::this_thread::sleep_for(300ms);
 
-    std::vector<double> engineMs, mpgMs, positionErrorMs;
+    std::vector<double> engineMs, mpgMs, positionErrorMs, switchMs;
     {
         auto output = std::make_unique<tamro::audio::SdlOutput>(buffer);
         const int rate = output->format().sampleRate;
+        std::printf("track: %s\n", track.c_str());
         std::printf("SDL device: %d Hz, %zu-frame buffer (%.1f ms)\n", rate, output->periodFrames(),
                     1000.0 * static_cast<double>(output->periodFrames()) / rate);
         tamro::audio::Engine engine(
             std::move(output),
-            [](const std::string&, const tamro::audio::OutputFormat& f) {
-                return std::make_unique<tamro::testing::SineDecoder>(440.0, 10LL * f.sampleRate, f);
+            [](const std::string& path, const tamro::audio::OutputFormat& f) -> std::unique_ptr<tamro::audio::Decoder> {
+                // "silence" is a track of zeros: playing it keeps the device fed, as a quiet passage would.
+                if (path == "silence" || path == "tone")
+                    return std::make_unique<tamro::testing::SineDecoder>(path == "silence" ? 0.0 : 440.0, 10LL * f.sampleRate, f);
+#ifdef TAMRO_HAVE_OPEN_DECODER
+                return tamro::audio::openDecoder(path, f);
+#else
+                throw std::runtime_error("this build has no decoders for " + path);
+#endif
             },
             [](std::function<void()>) {});
         // The player is started well before its first track; the output goes idle meanwhile.
@@ -64,7 +78,7 @@ int main(int argc, char** argv)
         for (int r = 0; r < runs; ++r) {
             capture.rearm();
             const auto t0 = Clock::now();
-            engine.setFileName("tone");
+            engine.setFileName(track);
             while (engine.position() == 0.0 && Clock::now() - t0 < 2s)
                 std::this_thread::yield();
             const auto rendered = Clock::now();  // the first callback after the file name has run
@@ -81,6 +95,19 @@ int main(int argc, char** argv)
             positionErrorMs.push_back(1000.0 * (engine.position() - played));
             engine.stop();
             std::this_thread::sleep_for(700ms);
+        }
+        // A new file name while another track plays: its sound queues behind what the device already holds.
+        for (int r = 0; r < runs; ++r) {
+            engine.setFileName("silence");
+            std::this_thread::sleep_for(1s);
+            capture.rearm();
+            const auto t0 = Clock::now();
+            engine.setFileName(track);
+            Clock::time_point heard;
+            if (capture.waitForSound(heard, 2s))
+                switchMs.push_back(ms(heard - t0));
+            engine.stop();
+            std::this_thread::sleep_for(500ms);
         }
     }
     if (!mp3.empty()) {
@@ -103,6 +130,8 @@ int main(int argc, char** argv)
                 median(positionErrorMs),
                 positionErrorMs.empty() ? 0 : *std::min_element(positionErrorMs.begin(), positionErrorMs.end()),
                 positionErrorMs.empty() ? 0 : *std::max_element(positionErrorMs.begin(), positionErrorMs.end()));
+    std::printf("engine sound of a new file name while another track plays: median %.1f ms (max %.1f)\n",
+                median(switchMs), switchMs.empty() ? 0 : *std::max_element(switchMs.begin(), switchMs.end()));
     if (!mp3.empty())
         std::printf("mpg123 first sound after start: median %.1f ms (%zu runs); engine/mpg123 = %.2f\n", median(mpgMs),
                     mpgMs.size(), median(engineMs) / median(mpgMs));
