@@ -1,5 +1,6 @@
 // Tamro?Player v3.0: creates the main window with the audio engine and runs until the window is closed.
 #include "app/player_window.h"
+#include "app/quit_on_signal.h"
 #include "base/failure.h"
 #include "platform/audio/engine_factory.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
+    tamro::app::quitOnTerminationSignals();
 
     tamro::ui::FailureReport* failures = nullptr;
     std::unique_ptr<tamro::MediaPlayer> engine;

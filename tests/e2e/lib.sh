@@ -1,0 +1,194 @@
+# Shared steps of the end-to-end scenarios: a private X server, the real player with SDL's disk driver,
+# and clicks at the controls' laid-out positions (twips / 15 = pixels from the client area's corner).
+# Needs: APP (the TamroPlayer30 binary), TIMELINE (tone_timeline), ARTIFACTS (a folder kept after the run).
+set -euo pipefail
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tamro-e2e.XXXXXX")
+SOUND="$WORK/sound.raw"
+APP_LOG="$WORK/app.log"
+mkdir -p "$ARTIFACTS"
+XPID="" APID="" WID=""
+
+cleanup() {
+    local rc=$?
+    if [ -n "$APID" ]; then kill "$APID" 2>/dev/null; wait "$APID" 2>/dev/null; fi
+    if [ -n "$XPID" ]; then kill "$XPID" 2>/dev/null; wait "$XPID" 2>/dev/null; fi
+    [ -f "$APP_LOG" ] && cp "$APP_LOG" "$ARTIFACTS/" 2>/dev/null
+    rm -rf "$WORK"
+    exit $rc
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -s "$SOUND" ]; then
+        echo "what was heard (from s, to s, Hz):" >&2
+        "$TIMELINE" "$SOUND" 48000 50 >&2 || true
+    fi
+    exit 1
+}
+
+# A free display number and an X server on it, without a window manager: the window sits where it asks.
+start_x() {
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XPID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do
+        xdpyinfo >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    fail "Xvfb did not start on $DISPLAY"
+}
+
+# Starts the player, sound going to $SOUND, and waits for its main window.
+start_app() {
+    SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-disk} SDL_DISKAUDIOFILE="$SOUND" QT_QPA_PLATFORM=xcb "$APP" >"$APP_LOG" 2>&1 &
+    APID=$!
+    WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tamro\?Player v3\.0$' | head -n 1) \
+        || fail "the main window did not appear"
+    sleep 0.3
+}
+
+# Client-area origin of the main window in screen pixels.
+origin() {
+    xdotool getwindowgeometry --shell "$WID" | sed -n 's/^\(X\|Y\)=//p' | paste -sd' '
+}
+
+# Clicks the middle of a control given by its laid-out twips: click_twips LEFT TOP WIDTH HEIGHT [REPEAT]
+click_twips() {
+    local l=$1 t=$2 w=$3 h=$4 repeat=${5:-1}
+    read -r ox oy < <(origin)
+    xdotool mousemove --sync $((ox + (l + w / 2) / 15)) $((oy + (t + h / 2) / 15)) click --repeat "$repeat" --delay 80 1
+    sleep 0.25
+}
+
+# The controls, as laid out.
+click_back()     { click_twips 120 960 330 330; }
+click_play()     { click_twips 480 960 330 330; }
+click_stop()     { click_twips 840 960 330 330; }
+click_next()     { click_twips 1200 960 330 330; }
+click_open()     { click_twips 1560 960 330 330; }
+click_rnd()      { click_twips 1995 1050 345 255; }
+click_playlist() { click_twips 2400 1050 585 255; }
+click_about()    { click_twips 3030 1050 225 255; }
+click_add()      { click_twips 120 3480 405 255; }
+click_del()      { click_twips 480 3480 405 255; }
+click_delall()   { click_twips 840 3480 525 255; }
+click_load()     { click_twips 2370 3480 450 255; }
+click_save()     { click_twips 2805 3480 450 255; }
+
+# The entry row N (from 0) of the playlist: rows are one line of the list's font high.
+ROW_PX=11
+click_entry() {
+    local n=$1 repeat=${2:-1}
+    read -r ox oy < <(origin)
+    xdotool mousemove --sync $((ox + 120 / 15 + 30)) $((oy + 1560 / 15 + 2 + n * ROW_PX + ROW_PX / 2)) click --repeat "$repeat" --delay 60 1
+    sleep 0.3
+}
+double_click_entry() { click_entry "$1" 2; }
+
+# Waits for the file dialog, types a path into it and presses Enter.
+choose_file() {
+    local path=$1
+    wait_window '^(Open|Save As)$' >/dev/null || fail "no file dialog"
+    sleep 0.3
+    xdotool type --delay 5 "$path"
+    xdotool key Return
+    sleep 0.6
+}
+
+# Waits up to 10 s for a visible window whose title matches the pattern; prints its id.
+wait_window() {
+    local w
+    for _ in $(seq 100); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -v "^$WID\$" | tail -n 1 || true)
+        [ -n "$w" ] && { echo "$w"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# The client height of the main window in pixels.
+window_height() {
+    xdotool getwindowgeometry --shell "$WID" | sed -n 's/^HEIGHT=//p'
+}
+
+# The colour of one pixel of the main window's client area, as "r,g,b": pixel_at X Y (pixels)
+pixel_at() {
+    read -r ox oy < <(origin)
+    import -window root -crop "1x1+$((ox + $1))+$((oy + $2))" -depth 8 txt:- | tail -n 1 | sed -n 's/^[^(]*(\([0-9]*,[0-9]*,[0-9]*\).*/\1/p'
+}
+
+# Counts pixels of colour R,G,B inside a rectangle of the client area: count_colour X Y W H R,G,B
+count_colour() {
+    count_matching "$1" "$2" "$3" "$4" ": \\($5\\)"
+}
+
+# Counts pixels whose "(r,g,b)" matches an extended regex: count_matching X Y W H REGEX
+count_matching() {
+    read -r ox oy < <(origin)
+    import -window root -crop "$3x$4+$((ox + $1))+$((oy + $2))" -depth 8 txt:- | grep -cE "$5" || true
+}
+
+# Bright yellow text on the black title line, antialiased: red equal to green, above 160, no blue.
+YELLOW=': \((1[6-9][0-9]|2[0-9][0-9]),\1,0\)'
+
+# Messages the player reported so far (its report policy logs each to stderr).
+reported() {
+    grep -c '^TamroPlayer30: ' "$APP_LOG" || true
+}
+
+# Dismisses the open message box, if any, with Enter.
+dismiss_message() {
+    local w
+    w=$(wait_window '^Tamro\?Player v3\.0$') || return 0
+    xdotool windowfocus --sync "$w" 2>/dev/null || true
+    xdotool key Return
+    sleep 0.3
+}
+
+alive() {
+    kill -0 "$APID" 2>/dev/null
+}
+
+screenshot() {
+    import -window root "$ARTIFACTS/$1.png"
+}
+
+# The sound so far as stretches "<from> <to> <Hz>", dropping stretches shorter than 0.15 s.
+tones() {
+    sleep 0.2
+    "$TIMELINE" "$SOUND" 48000 50 | awk '$2 - $1 >= 0.15'
+}
+
+# Sequence of the tones heard (silence dropped), each as the nearest of the test's pitches, e.g. "440 660 880".
+pitches() {
+    tones | awk '$3 > 0 { best = 0; for (i = 1; i <= split(P, p, " "); i++) if (best == 0 || (($3 - p[i]) ^ 2) < (($3 - best) ^ 2)) best = p[i]; print best }' \
+        P="${PITCHES:-220 330 440 550 660 770 880 990}" | uniq | paste -sd' '
+}
+
+# Seconds of sound written so far.
+sound_seconds() {
+    local bytes
+    bytes=$(stat -c %s "$SOUND" 2>/dev/null || echo 0)
+    echo $((bytes / (48000 * 8)))
+}
+
+# Whether the sound has gone quiet: it ends in silence and no tone follows within the next second. (When
+# nothing plays the engine lets the device run dry, so the disk driver may simply stop writing.)
+quiet() {
+    local before
+    "$TIMELINE" "$SOUND" 48000 50 | tail -n 1 | awk '$3 == 0 { ok = 1 } END { exit !ok }' || return 1
+    before=$(pitches)
+    sleep 1
+    [ "$(pitches)" = "$before" ] && "$TIMELINE" "$SOUND" 48000 50 | tail -n 1 | awk '$3 == 0 { ok = 1 } END { exit !ok }'
+}
+
+# A tone of F Hz lasting S seconds: make_tone FILE F S
+make_tone() {
+    ffmpeg -nostdin -loglevel error -y -f lavfi -i "sine=frequency=$2:sample_rate=44100:duration=$3" "$1"
+}
