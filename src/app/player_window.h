@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/media_player.h"
+#include "platform/url_opener.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
 #include "player/startup.h"
@@ -20,6 +21,9 @@ public:
 
     // The window's load steps, then shows it.
     void loadAndShow();
+
+    // The About window's links open through it; tests put a fake in its place.
+    std::unique_ptr<UrlOpener> urlOpener = std::make_unique<DesktopUrlOpener>();
 
     // Declared in the order they are built: each handler needs the ones above it.
     ui::Frmmain frmmain;
