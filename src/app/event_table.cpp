@@ -26,6 +26,11 @@ void connectEvents(PlayerWindow& w)
     on(w, f.Command2, &QAbstractButton::clicked, [&w] { w.transport.Command2_Click(); });
     on(w, f.Back, &QAbstractButton::clicked, [&w] { w.transport.Back_Click(); });
     on(w, f.List1, &ui::ListBox::dblClick, [&w] { w.transport.List1_DblClick(); });
+    on(w, f.Command3, &QAbstractButton::clicked, [&w] { w.advance.Command3_Click(); });
+    // The engine delivers the end of a track on the UI thread, like any other event.
+    w.Play->setEndOfTrackHandler([&w](std::int32_t code) {
+        player::reporting(w.report, [&w, code] { w.advance.Play_EndOfTrack(code); });
+    });
 
     on(w, f.Timer1, &QTimer::timeout, [&w] { w.clock.Timer1_Timer(); });
     on(w, f.Timer2, &QTimer::timeout, [&w] { w.clock.Timer2_Timer(); });

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/media_player.h"
+#include "player/advance.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
 #include "player/startup.h"
@@ -30,6 +31,7 @@ public:
     player::Startup startup;
     player::Transport transport;
     player::PositionClock clock;
+    player::Advance advance;
 };
 
 }  // namespace tamro::app

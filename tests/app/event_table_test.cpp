@@ -124,5 +124,37 @@ TEST(EventTable, AFailingTickOpensOneBoxNotOnePerTick)
     EXPECT_EQ(visibleBoxes(), 1);
 }
 
+TEST(EventTable, NextAndTheEndOfATrackRunTheAdvance)
+{
+    Program p;
+    p.f().List1.replaceAll({"/a.mp3", "/b.mp3", "/c.mp3"});
+    p.f().List1.setListIndex(0);
+    QTest::mouseClick(&p.f().Command3, Qt::LeftButton);
+    EXPECT_EQ(p.f().last, 1);
+    p.play->fireEndOfTrack();
+    EXPECT_EQ(p.f().last, 2);
+    EXPECT_EQ(p.play->commandCalls(),
+              (Calls{"fileName:/b.mp3", "play", "length", "length", "fileName:/c.mp3", "play", "length", "length"}));
+    EXPECT_EQ(p.f().Songname.caption(), "/c.mp3 - (00:00)");
+    EXPECT_EQ(visibleBoxes(), 0);
+}
+
+TEST(EventTable, TheAdvanceRecoversSilentlyButAFailureInItsRecoveryIsReported)
+{
+    for (bool fromButton : {true, false}) {
+        Program p;
+        p.f().List1.replaceAll({"/a.mp3"});
+        p.f().List1.setListIndex(0);
+        p.play->failing = {"fileName"};  // caught: the recovery runs
+        fromButton ? QTest::mouseClick(&p.f().Command3, Qt::LeftButton) : p.play->fireEndOfTrack();
+        EXPECT_EQ(visibleBoxes(), 0) << fromButton;
+
+        p.play->failing = {"length"};  // fails at the normal end, and again in the recovery
+        fromButton ? QTest::mouseClick(&p.f().Command3, Qt::LeftButton) : p.play->fireEndOfTrack();
+        ASSERT_NE(p.window.failures.openBox(), nullptr) << fromButton;
+        EXPECT_EQ(p.window.failures.openBox()->text(), "Fake media player refuses length");
+    }
+}
+
 }  // namespace
 }  // namespace tamro::app
