@@ -11,7 +11,10 @@ PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play)
       startup(frmmain, frmmain.time),
       transport(*Play, steps, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time, frmmain.last),
       clock(*Play, frmmain.Slider1, frmmain.time),
-      advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom())
+      advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom()),
+      Dialog(&frmmain),
+      editing(frmmain.List1, frmmain.Label1, Dialog, steps),
+      files(frmmain.List1, frmmain.Label1, Dialog)
 {
     connectEvents(*this);
 }
