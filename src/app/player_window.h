@@ -1,12 +1,15 @@
 // The running program's window: frmmain, its media player `Play`, the failure report and every handler.
 #pragma once
 
+#include "platform/file_dialog.h"
 #include "platform/media_player.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
 #include "player/startup.h"
 #include "player/track_start.h"
 #include "player/transport.h"
+#include "playlist/playlist_editing.h"
+#include "playlist/playlist_files.h"
 #include "ui/failure_report.h"
 #include "ui/frmmain.h"
 
@@ -16,7 +19,8 @@ namespace tamro::app {
 
 class PlayerWindow {
 public:
-    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play);
+    // Without a dialog, the window gets the one on Qt's file dialog.
+    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<FileDialog> dialog = nullptr);
 
     // The window's load steps, then shows it.
     void loadAndShow();
@@ -26,10 +30,13 @@ public:
     ui::FailureReport failures{&frmmain};
     player::Report report;
     std::unique_ptr<MediaPlayer> Play;
+    std::unique_ptr<FileDialog> Dialog;
     player::TrackStart steps;
     player::Startup startup;
     player::Transport transport;
     player::PositionClock clock;
+    playlist::PlaylistEditing editing;
+    playlist::PlaylistFiles files;
 };
 
 }  // namespace tamro::app

@@ -1,7 +1,7 @@
 #include "playlist/playlist_file.h"
 
 #include "base/failure.h"
-#include "playlist/temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

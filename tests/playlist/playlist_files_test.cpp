@@ -2,7 +2,7 @@
 
 #include "base/failure.h"
 #include "playlist/filters.h"
-#include "playlist/temp_folder.h"
+#include "support/temp_folder.h"
 #include "support/fake_file_dialog.h"
 
 #include <gmock/gmock.h>
