@@ -8,11 +8,12 @@ namespace tamro::app {
 PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<FileDialog> dialog)
     : report([this](const std::string& description) { failures.report(description); }),
       Play(std::move(play)),
-      Dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(&frmmain)),
       steps(*Play, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time),
       startup(frmmain, frmmain.time),
       transport(*Play, steps, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time, frmmain.last),
       clock(*Play, frmmain.Slider1, frmmain.time),
+      advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom()),
+      Dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(&frmmain)),
       editing(frmmain.List1, frmmain.Label1, *Dialog, steps),
       files(frmmain.List1, frmmain.Label1, *Dialog)
 {

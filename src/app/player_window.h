@@ -3,6 +3,7 @@
 
 #include "platform/file_dialog.h"
 #include "platform/media_player.h"
+#include "player/advance.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
 #include "player/startup.h"
@@ -30,11 +31,12 @@ public:
     ui::FailureReport failures{&frmmain};
     player::Report report;
     std::unique_ptr<MediaPlayer> Play;
-    std::unique_ptr<FileDialog> Dialog;
     player::TrackStart steps;
     player::Startup startup;
     player::Transport transport;
     player::PositionClock clock;
+    player::Advance advance;
+    std::unique_ptr<FileDialog> Dialog;
     playlist::PlaylistEditing editing;
     playlist::PlaylistFiles files;
 };

@@ -204,7 +204,8 @@ bool Engine::render(std::span<float> out)
     // When a track starts the device asks for several buffers in a row, faster than the decode thread may get
     // scheduled on a busy machine. The device then holds at least a buffer, so wait a little rather than hand
     // it a gap of silence.
-    const auto patience = std::chrono::steady_clock::now() + std::chrono::microseconds(glideMicros_ / 4);
+    const auto patience = std::chrono::steady_clock::now()
+                          + std::chrono::microseconds(output_->renderMayWait() ? glideMicros_ / 4 : 0);
     while (wantsFrames_.load(std::memory_order_relaxed) && ring_.readable() < frames
            && !decoderDone_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < patience)
         std::this_thread::sleep_for(std::chrono::microseconds(250));
@@ -241,7 +242,7 @@ bool Engine::render(std::span<float> out)
     bool postEnd = false;
     if (s.handedOut && unheard == 0) {
         s.playing = false;
-        s.endPosted = postEnd = true;
+        postEnd = true;
         heard = s.end;
     }
     heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_relaxed);

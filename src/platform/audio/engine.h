@@ -56,11 +56,10 @@ private:
         std::uint64_t id = 0;
         std::int64_t base = 0;       // track frame of the first frame in the ring
         std::int64_t end = 0;        // track length in frames
-        bool playing = false;
+        bool playing = false;        // cleared by the callback once the end is posted
         std::int64_t consumed = 0;   // frames taken from the ring since base
         bool handedOut = false;      // every frame of the track went to the device
         std::int64_t lastRealEnd = 0;  // device-timeline index just after the last track frame handed out
-        bool endPosted = false;
     };
 
     bool render(std::span<float> out);
