@@ -205,11 +205,12 @@ void replaceFile(const std::string& path, std::string_view bytes)
     TemporaryGuard temporary(created.name);
 
     if (exists) {
-        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
-            fail("Cannot give the saved file the permissions of", path, errno);
-        // Only root may hand the file to another owner; anyone else keeps it as their own.
+        // Only root may hand the file to another owner; anyone else keeps it as their own. The owner goes
+        // first, since a change of owner may clear mode bits.
         if (::geteuid() == 0 && ::fchown(fd.get(), old.st_uid, old.st_gid) != 0)
             fail("Cannot give the saved file the owner of", path, errno);
+        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
+            fail("Cannot give the saved file the permissions of", path, errno);
     }
 
     std::size_t written = 0;

@@ -42,6 +42,8 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
       glideMicros_(output_->periodFrames() * 1'000'000 / static_cast<std::size_t>(format_.sampleRate))
 {
+    if (!openDecoder_ || !postToUi_)
+        throw Failure("The audio engine needs a decoder factory and a way to reach the UI thread");
     decodeThread_ = std::thread([this] { decodeLoop(); });
     output_->start([this](std::span<float> out) { return render(out); });
 }

@@ -1,0 +1,41 @@
+#include "app/event_table.h"
+
+#include "app/player_window.h"
+
+#include <QAbstractButton>
+
+namespace tamro::app {
+
+namespace {
+
+// Runs a handler under the report policy each time `signal` of `control` fires.
+template <class Control, class Signal, class Handler>
+void on(PlayerWindow& w, Control& control, Signal signal, Handler handler)
+{
+    QObject::connect(&control, signal, &w.frmmain, [&w, handler] { player::reporting(w.report, handler); });
+}
+
+}  // namespace
+
+void connectEvents(PlayerWindow& w)
+{
+    ui::Frmmain& f = w.frmmain;
+    on(w, f.Command1, &QAbstractButton::clicked, [&w] { w.startup.Command1_Click(); });
+
+    on(w, f.cmdplay, &QAbstractButton::clicked, [&w] { w.transport.cmdplay_Click(); });
+    on(w, f.Command2, &QAbstractButton::clicked, [&w] { w.transport.Command2_Click(); });
+    on(w, f.Back, &QAbstractButton::clicked, [&w] { w.transport.Back_Click(); });
+    on(w, f.List1, &ui::ListBox::dblClick, [&w] { w.transport.List1_DblClick(); });
+
+    on(w, f.Timer1, &QTimer::timeout, [&w] { w.clock.Timer1_Timer(); });
+    on(w, f.Timer2, &QTimer::timeout, [&w] { w.clock.Timer2_Timer(); });
+    on(w, f.Slider1, &ui::Slider::click, [&w] { w.clock.Slider1_Click(); });
+    on(w, f.Slider1, &ui::Slider::scroll, [&w] { w.clock.Slider1_Scroll(); });
+}
+
+void runLoad(PlayerWindow& w)
+{
+    player::reporting(w.report, [&w] { w.startup.Form_Load(); });
+}
+
+}  // namespace tamro::app

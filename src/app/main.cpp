@@ -1,0 +1,40 @@
+// Tamro?Player v3.0: creates the main window with the audio engine and runs until the window is closed.
+#include "app/player_window.h"
+#include "base/failure.h"
+#include "platform/audio/engine_factory.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    // Two 1 ms timers tick for the whole run: Qt's own event dispatcher wakes for them at less cost than
+    // the GLib one.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+    QApplication app(argc, argv);
+
+    tamro::ui::FailureReport* failures = nullptr;
+    std::unique_ptr<tamro::MediaPlayer> engine;
+    try {
+        engine = tamro::audio::createEngine(
+            [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); },
+            [&failures](const std::string& reason) {
+                if (failures)
+                    failures->report(reason);
+            });
+    } catch (const tamro::Failure& failure) {
+        std::fprintf(stderr, "TamroPlayer30: %s\n", failure.what());
+        QMessageBox::critical(nullptr, QStringLiteral("Tamro?Player v3.0"), QString::fromUtf8(failure.what()));
+        return 1;
+    }
+
+    tamro::app::PlayerWindow window(std::move(engine));
+    failures = &window.failures;
+    window.loadAndShow();
+    const int status = app.exec();
+    failures = nullptr;
+    return status;
+}

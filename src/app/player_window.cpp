@@ -1,0 +1,24 @@
+#include "app/player_window.h"
+
+#include "app/event_table.h"
+
+namespace tamro::app {
+
+PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play)
+    : report([this](const std::string& description) { failures.report(description); }),
+      Play(std::move(play)),
+      steps(*Play, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time),
+      startup(frmmain, frmmain.time),
+      transport(*Play, steps, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time, frmmain.last),
+      clock(*Play, frmmain.Slider1, frmmain.time)
+{
+    connectEvents(*this);
+}
+
+void PlayerWindow::loadAndShow()
+{
+    runLoad(*this);
+    frmmain.show();
+}
+
+}  // namespace tamro::app

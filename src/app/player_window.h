@@ -1,0 +1,35 @@
+// The running program's window: frmmain, its media player `Play`, the failure report and every handler.
+#pragma once
+
+#include "platform/media_player.h"
+#include "player/failure_policies.h"
+#include "player/position_clock.h"
+#include "player/startup.h"
+#include "player/track_start.h"
+#include "player/transport.h"
+#include "ui/failure_report.h"
+#include "ui/frmmain.h"
+
+#include <memory>
+
+namespace tamro::app {
+
+class PlayerWindow {
+public:
+    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play);
+
+    // The window's load steps, then shows it.
+    void loadAndShow();
+
+    // Declared in the order they are built: each handler needs the ones above it.
+    ui::Frmmain frmmain;
+    ui::FailureReport failures{&frmmain};
+    player::Report report;
+    std::unique_ptr<MediaPlayer> Play;
+    player::TrackStart steps;
+    player::Startup startup;
+    player::Transport transport;
+    player::PositionClock clock;
+};
+
+}  // namespace tamro::app

@@ -1,0 +1,30 @@
+// The slider follower and the position clock (both ticking every millisecond), and the seek.
+#pragma once
+
+#include "platform/media_player.h"
+#include "ui/label.h"
+#include "ui/slider.h"
+
+namespace tamro::player {
+
+class PositionClock {
+public:
+    PositionClock(MediaPlayer& play, ui::Slider& slider1, ui::Label& time);
+
+    // Moves the slider to the position in whole seconds (half to even), unclamped, also during a drag.
+    void Timer1_Timer();
+    // Writes the position as MM:SS into the clock, hidden or not.
+    void Timer2_Timer();
+    // Both seek to the slider's value.
+    void Slider1_Click();
+    void Slider1_Scroll();
+
+private:
+    void seek();
+
+    MediaPlayer& play_;
+    ui::Slider& slider1_;
+    ui::Label& time_;
+};
+
+}  // namespace tamro::player

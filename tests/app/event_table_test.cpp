@@ -1,0 +1,128 @@
+#include "app/player_window.h"
+
+#include "support/fake_media_player.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tamro::app {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+struct Program {
+    testing::FakeMediaPlayer* play;
+    PlayerWindow window;
+
+    Program() : Program(std::make_unique<testing::FakeMediaPlayer>()) {}
+
+    explicit Program(std::unique_ptr<testing::FakeMediaPlayer> fake) : play(fake.get()), window(std::move(fake))
+    {
+        window.frmmain.Timer1.stop();  // started again by tests that look at the ticks
+        window.frmmain.Timer2.stop();
+        window.loadAndShow();
+    }
+    ~Program()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QMessageBox*>(w))
+                w->close();
+    }
+    ui::Frmmain& f() { return window.frmmain; }
+};
+
+// Runs the event loop without pauses, as the program does.
+void runFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int visibleBoxes()
+{
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        count += qobject_cast<QMessageBox*>(w) != nullptr && w->isVisible();
+    return count;
+}
+
+TEST(EventTable, StartsCompactWithTheClockHidden)
+{
+    Program p;
+    EXPECT_EQ(p.f().heightTwips(), 1725.0f);
+    EXPECT_FALSE(p.f().time.visible());
+    EXPECT_EQ(p.f().last, 0);
+    EXPECT_EQ(p.f().Songname.caption(), "");
+}
+
+TEST(EventTable, ButtonsRunTheirHandlers)
+{
+    Program p;
+    QTest::mouseClick(&p.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(p.f().heightTwips(), 4170.0f);
+
+    p.f().List1.replaceAll({"/a.mp3", "/b.mp3"});
+    p.f().List1.setListIndex(1);
+    QTest::mouseClick(&p.f().cmdplay, Qt::LeftButton);
+    QTest::mouseClick(&p.f().Command2, Qt::LeftButton);
+    QTest::mouseClick(&p.f().Back, Qt::LeftButton);  // last is 0: nothing
+    EXPECT_EQ(p.play->commandCalls(), (Calls{"fileName:/b.mp3", "play", "length", "length", "stop"}));
+    EXPECT_TRUE(p.f().time.visible());
+}
+
+TEST(EventTable, DoubleClickOnAnEntryStartsItAndSetsLast)
+{
+    Program p;
+    QTest::mouseClick(&p.f().Command1, Qt::LeftButton);
+    p.f().List1.replaceAll({"/a.mp3", "/b.mp3", "/c.mp3"});
+    const QPoint onThird = p.f().List1.visualRect(p.f().List1.model()->index(2, 0)).center();
+    QTest::mouseClick(p.f().List1.viewport(), Qt::LeftButton, {}, onThird);
+    QTest::mouseDClick(p.f().List1.viewport(), Qt::LeftButton, {}, onThird);
+    EXPECT_EQ(p.f().last, 2);
+    EXPECT_EQ(p.play->commandCalls(), (Calls{"fileName:/c.mp3", "play", "length", "length"}));
+}
+
+TEST(EventTable, TheTimersFollowThePositionAndTheSliderSeeks)
+{
+    Program p;
+    p.f().Slider1.setMax(100);
+    p.play->positionValue = 61.5;
+    p.f().Timer1.start();
+    p.f().Timer2.start();
+    runFor(20);
+    EXPECT_EQ(p.f().Slider1.value(), 62);
+    EXPECT_EQ(p.f().time.caption(), "01:02");
+    EXPECT_TRUE(p.play->commandCalls().empty()) << "following never seeks";
+
+    p.f().Timer1.stop();
+    QTest::keyClick(&p.f().Slider1, Qt::Key_Right);
+    EXPECT_EQ(p.play->commandCalls(), Calls{"setPosition:63"});
+}
+
+TEST(EventTable, AFailureIsReportedOnceAndTheProgramGoesOn)
+{
+    Program p;
+    p.play->failing = {"stop"};
+    QTest::mouseClick(&p.f().Command2, Qt::LeftButton);
+    ASSERT_NE(p.window.failures.openBox(), nullptr);
+    EXPECT_EQ(p.window.failures.openBox()->text(), "Fake media player refuses stop");
+    EXPECT_EQ(visibleBoxes(), 1);
+}
+
+TEST(EventTable, AFailingTickOpensOneBoxNotOnePerTick)
+{
+    Program p;
+    p.play->failing = {"position"};
+    p.f().Timer1.start();
+    p.f().Timer2.start();
+    runFor(50);
+    const auto ticks = std::count(p.play->calls.begin(), p.play->calls.end(), "position");
+    EXPECT_GT(ticks, 10);
+    EXPECT_EQ(visibleBoxes(), 1);
+}
+
+}  // namespace
+}  // namespace tamro::app

@@ -1,0 +1,91 @@
+#include "ui/failure_report.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace tamro::ui {
+namespace {
+
+int visibleBoxes()
+{
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        count += qobject_cast<QMessageBox*>(w) != nullptr && w->isVisible();
+    return count;
+}
+
+TEST(FailureReport, OneBoxAtATimeWithRepeatsCoalesced)
+{
+    QWidget window;
+    {
+        FailureReport report(&window);
+        for (int tick = 0; tick < 1000; ++tick)
+            report.report("Cannot read the position of '/a.mp3': device gone");
+        ASSERT_NE(report.openBox(), nullptr);
+        EXPECT_EQ(report.openBox()->text(), "Cannot read the position of '/a.mp3': device gone");
+        EXPECT_EQ(visibleBoxes(), 1);
+
+        report.report("Cannot open '/b.mp3': no such file");
+        report.report("Cannot open '/b.mp3': no such file");
+        EXPECT_EQ(visibleBoxes(), 1);
+        EXPECT_EQ(report.waiting(), 1u);
+
+        report.openBox()->accept();
+        QApplication::processEvents();
+        ASSERT_NE(report.openBox(), nullptr);
+        EXPECT_EQ(report.openBox()->text(), "Cannot open '/b.mp3': no such file");
+        EXPECT_EQ(report.waiting(), 0u);
+        EXPECT_EQ(visibleBoxes(), 1);
+
+        report.openBox()->accept();
+        QApplication::processEvents();
+        EXPECT_EQ(report.openBox(), nullptr);
+        EXPECT_EQ(visibleBoxes(), 0);
+    }
+    EXPECT_EQ(visibleBoxes(), 0);
+}
+
+TEST(FailureReport, TheBoxDoesNotBlockTheCallerOrTheTimers)
+{
+    QWidget window;
+    FailureReport report(&window);
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        report.report("Tick failed");
+    });
+    timer.start();
+    QTimer stop;
+    stop.setSingleShot(true);
+    QEventLoop loop;
+    QObject::connect(&stop, &QTimer::timeout, &loop, &QEventLoop::quit);
+    stop.start(50);
+    loop.exec();
+    EXPECT_GT(ticks, 5);
+    EXPECT_EQ(visibleBoxes(), 1);
+}
+
+TEST(FailureReport, AMarkupLikeDescriptionIsShownAsTyped)
+{
+    QWidget window;
+    FailureReport report(&window);
+    report.report("Cannot open '/music/<b>x</b>.mp3'");
+    EXPECT_EQ(report.openBox()->textFormat(), Qt::PlainText);
+}
+
+TEST(FailureReport, ABoundedNumberOfDifferentFailuresWait)
+{
+    QWidget window;
+    FailureReport report(&window);
+    for (int i = 0; i < 100; ++i)
+        report.report("Failure " + std::to_string(i));
+    EXPECT_EQ(report.waiting(), FailureReport::maxWaiting);
+    EXPECT_EQ(visibleBoxes(), 1);
+}
+
+}  // namespace
+}  // namespace tamro::ui
