@@ -27,6 +27,22 @@ void connectEvents(PlayerWindow& w)
     on(w, f.Back, &QAbstractButton::clicked, [&w] { w.transport.Back_Click(); });
     on(w, f.List1, &ui::ListBox::dblClick, [&w] { w.transport.List1_DblClick(); });
 
+    on(w, f.Command3, &QAbstractButton::clicked, [&w] { w.advance.Command3_Click(); });
+    w.Play->setEndOfTrackHandler([&w](std::int32_t argument) {
+        player::reporting(w.report, [&w, argument] { w.advance.Play_EndOfTrack(argument); });
+    });
+
+    on(w, f.Add, &QAbstractButton::clicked, [&w] { w.editing.Add_Click(); });
+    on(w, f.Rem, &QAbstractButton::clicked, [&w] { w.editing.Rem_Click(); });
+    on(w, f.Command6, &QAbstractButton::clicked, [&w] { w.editing.Command6_Click(); });
+    on(w, f.open, &QAbstractButton::clicked, [&w] { w.editing.open_Click(); });
+    QObject::connect(&f.List1, &ui::ListBox::keyDown, &f, [&w](int key, Qt::KeyboardModifiers shift) {
+        player::reporting(w.report, [&w, key, shift] { w.editing.List1_KeyDown(key, shift); });
+    });
+
+    on(w, f.Command4, &QAbstractButton::clicked, [&w] { w.files.Command4_Click(); });
+    on(w, f.Savelist, &QAbstractButton::clicked, [&w] { w.files.Savelist_Click(); });
+
     on(w, f.Timer1, &QTimer::timeout, [&w] { w.clock.Timer1_Timer(); });
     on(w, f.Timer2, &QTimer::timeout, [&w] { w.clock.Timer2_Timer(); });
     on(w, f.Slider1, &ui::Slider::click, [&w] { w.clock.Slider1_Click(); });

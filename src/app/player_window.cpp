@@ -10,7 +10,11 @@ PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play)
       steps(*Play, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time),
       startup(frmmain, frmmain.time),
       transport(*Play, steps, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time, frmmain.last),
-      clock(*Play, frmmain.Slider1, frmmain.time)
+      clock(*Play, frmmain.Slider1, frmmain.time),
+      advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom()),
+      Dialog(&frmmain),
+      editing(frmmain.List1, frmmain.Label1, Dialog, steps),
+      files(frmmain.List1, frmmain.Label1, Dialog)
 {
     connectEvents(*this);
 }

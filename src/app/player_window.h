@@ -2,11 +2,15 @@
 #pragma once
 
 #include "platform/media_player.h"
+#include "platform/qt_file_dialog.h"
+#include "player/advance.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
 #include "player/startup.h"
 #include "player/track_start.h"
 #include "player/transport.h"
+#include "playlist/playlist_editing.h"
+#include "playlist/playlist_files.h"
 #include "ui/failure_report.h"
 #include "ui/frmmain.h"
 
@@ -30,6 +34,10 @@ public:
     player::Startup startup;
     player::Transport transport;
     player::PositionClock clock;
+    player::Advance advance;
+    QtFileDialog Dialog;
+    playlist::PlaylistEditing editing;
+    playlist::PlaylistFiles files;
 };
 
 }  // namespace tamro::app

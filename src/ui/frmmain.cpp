@@ -73,12 +73,15 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
     place(Songname, 240, 195, 2880, 345);
     colour(Songname, Qt::black, yellow);
     Songname.setFont(msSerif());
+    // A long title wraps onto the label's second line, as a caption label does.
+    Songname.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Songname.setWordWrap(true);
 
     place(Slider1, 60, 750, 2700, 135);
 
     place(time, 2760, 720, 525, 255);
     colour(time, lightGrey, Qt::black);
-    time.setAlignment(Qt::AlignCenter);
+    time.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     time.setFont(msSerif());
 
     pictureButton(Back, 120, Glyph::Previous, "Previous");
@@ -116,6 +119,7 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
     Label1.setBackgroundRole(QPalette::Button);
     Label1.setForegroundRole(QPalette::ButtonText);
     Label1.setAutoFillBackground(true);
+    Label1.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1.setFont(msSerif());
 
     // The focus order of the layout; labels and the shape never take the focus.

@@ -85,6 +85,36 @@ TEST(EventTable, DoubleClickOnAnEntryStartsItAndSetsLast)
     EXPECT_EQ(p.play->commandCalls(), (Calls{"fileName:/c.mp3", "play", "length", "length"}));
 }
 
+TEST(EventTable, NextAndTheEndOfATrackRunTheAdvance)
+{
+    Program p;
+    p.f().List1.replaceAll({"/x.mp3", "/y.mp3", "/z.mp3"});
+    p.f().List1.setListIndex(0);
+    p.f().last = 0;
+    QTest::mouseClick(&p.f().Command3, Qt::LeftButton);
+    EXPECT_EQ(p.f().List1.listIndex(), 1);
+    EXPECT_EQ(p.f().last, 1);
+    p.play->fireEndOfTrack();
+    EXPECT_EQ(p.f().List1.listIndex(), 2);
+    EXPECT_EQ(p.f().last, 2);
+    EXPECT_EQ(p.play->commandCalls(),
+              (Calls{"fileName:/y.mp3", "play", "length", "length", "fileName:/z.mp3", "play", "length", "length"}));
+}
+
+TEST(EventTable, PlaylistEditingKeysAndButtons)
+{
+    Program p;
+    QTest::mouseClick(&p.f().Command1, Qt::LeftButton);
+    p.f().List1.replaceAll({"/x.mp3", "/y.mp3"});
+    p.f().List1.setListIndex(1);
+    QTest::keyClick(&p.f().List1, Qt::Key_Delete);
+    EXPECT_EQ(p.f().List1.listCount(), 1);
+    EXPECT_EQ(p.f().Label1.caption(), "1 item(s)");
+    QTest::mouseClick(&p.f().Command6, Qt::LeftButton);
+    EXPECT_EQ(p.f().List1.listCount(), 0);
+    EXPECT_EQ(p.f().Label1.caption(), "0 item(s)");
+}
+
 TEST(EventTable, TheTimersFollowThePositionAndTheSliderSeeks)
 {
     Program p;

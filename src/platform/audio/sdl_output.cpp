@@ -34,6 +34,10 @@ SdlOutput::SdlOutput(std::size_t bufferFrames)
         throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
     format_ = OutputFormat{got.freq, 2};
     periodFrames_ = got.samples;
+    // PipeWire and JACK call back from their graph's real-time thread, where waiting would stall other
+    // programs' sound too: there the output feeds silence while idle instead of resting.
+    const std::string driver = SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "";
+    mayRest_ = driver != "pipewire" && driver != "jack";
 }
 
 SdlOutput::~SdlOutput()
@@ -117,7 +121,7 @@ void SdlOutput::fill(std::span<float> out)
 
     if (!render_(out)) {
         std::lock_guard lock(restMutex_);
-        resting_ = !woken_;
+        resting_ = mayRest_ && !woken_;
         woken_ = false;
     }
 }
