@@ -1,7 +1,7 @@
 // Measures, per format: the time from a file name to a known length (median of many opens) next to ffprobe's
 // on the same file, and decoding speed as a multiple of real time. Prints a Markdown table.
 //   decoder_bench FOLDER     (FOLDER made by tests/fixtures/make-fixtures --bench)
-#include "platform/audio/ffmpeg_decoder.h"
+#include "platform/audio/open_decoder.h"
 #include "platform/audio/sound_file.h"
 
 extern "C" {
@@ -90,7 +90,7 @@ int main(int argc, char** argv)
         {"MP3 VBR V0, no header, 15 s silence first", "long-silence-vbr-noheader.mp3"},
     };
 
-    std::printf("| Format | Size | Length (ours) | ffprobe says | Open to length, ours (median; first open) | ffprobe process (median) | ratio | libavformat open + find_stream_info in process (median) | ratio | Decoding speed (x real time) |\n");
+    std::printf("| Format | Size | Length (ours) | ffprobe says | Open to length, ours (median; first open of the file) | ffprobe process (median) | ratio | libavformat open + find_stream_info in process (median) | ratio | Decoding speed (x real time) |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& format : formats) {
         const std::string path = folder + "/" + format.file;
@@ -104,9 +104,9 @@ int main(int argc, char** argv)
             return 1;
         }
         // The first open in the process also sets up the codec's tables; the median is of the opens after it.
-        const double first = medianTime(1, [&] { tamro::audio::openFfmpegDecoder(tamro::audio::SoundFile::open(path), output); });
+        const double first = medianTime(1, [&] { tamro::audio::openDecoder(path, output); });
         const double ours = medianTime(51, [&] {
-            auto decoder = tamro::audio::openFfmpegDecoder(tamro::audio::SoundFile::open(path), output);
+            auto decoder = tamro::audio::openDecoder(path, output);
             length = decoder->lengthFrames();
         });
         std::string probed;
@@ -114,7 +114,7 @@ int main(int argc, char** argv)
         double inProcessSeconds = 0;
         const double inProcess = medianTime(11, [&] { inProcessSeconds = libavformatProbe(path); });
 
-        auto decoder = tamro::audio::openFfmpegDecoder(tamro::audio::SoundFile::open(path), output);
+        auto decoder = tamro::audio::openDecoder(path, output);
         std::vector<float> block(4096 * 2);
         const auto start = Clock::now();
         std::int64_t decoded = 0;
