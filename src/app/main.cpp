@@ -3,6 +3,7 @@
 #include "app/quit_on_signal.h"
 #include "base/failure.h"
 #include "platform/audio/engine_factory.h"
+#include "ui/app_icon.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -17,6 +18,10 @@ int main(int argc, char** argv)
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
     tamro::app::quitOnTerminationSignals();
+    // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
+    // ties the windows to that entry.
+    QApplication::setWindowIcon(tamro::ui::appIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("tamroplayer30"));
 
     tamro::ui::FailureReport* failures = nullptr;
     std::unique_ptr<tamro::MediaPlayer> engine;

@@ -31,6 +31,8 @@ std::uint64_t glidingFrom(std::int64_t frame, std::int64_t clockMicros)
 }
 std::int64_t frameOf(std::uint64_t published) { return static_cast<std::int64_t>(published >> frameShift); }
 
+std::string lostDescription(const std::string& reason) { return "The audio device was lost: " + reason; }
+
 }  // namespace
 
 Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, PostToUi postToUi)
@@ -285,9 +287,9 @@ void Engine::decodeLoop()
         const std::string lost = output_->lostReason();
         if (!lost.empty() && !lostReported_) {
             lostReported_ = true;
-            postToUi_([this, alive = alive_, lost] {
+            postToUi_([this, alive = alive_, description = lostDescription(lost)] {
                 if (*alive && lostHandler_)
-                    lostHandler_(lost);
+                    lostHandler_(description);
             });
         }
 
@@ -301,7 +303,7 @@ void Engine::throwIfDeviceLost() const
 {
     const std::string lost = output_->lostReason();
     if (!lost.empty())
-        throw Failure("The audio device was lost: " + lost);
+        throw Failure(lostDescription(lost));
 }
 
 }  // namespace tamro::audio

@@ -43,7 +43,8 @@ public:
     void setPosition(double seconds) override;
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
 
-    // Called once on the UI thread with the reason when the audio device stops working (unplugged, server gone).
+    // Called once on the UI thread when the audio device stops working (unplugged, server gone), with the
+    // description the failing operations carry from then on: "The audio device was lost: <reason>".
     void setDeviceLostHandler(std::function<void(const std::string&)> handler);
 
     // Blocks until the ring is full or the file is decoded to its end; false on timeout. Tests and benchmarks
