@@ -156,7 +156,7 @@ alive() {
 }
 
 screenshot() {
-    import -window root "$ARTIFACTS/$1.png"
+    import -window "$WID" "$ARTIFACTS/$1.png"
 }
 
 # The sound so far as stretches "<from> <to> <Hz>", dropping stretches shorter than 0.15 s.
