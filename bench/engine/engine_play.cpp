@@ -60,7 +60,7 @@ int main(int argc, char** argv)
         bool ended = false;
         engine.setEndOfTrackHandler([&](std::int32_t) { ended = true; });
         engine.setDeviceLostHandler([](const std::string& why) {
-            std::fprintf(stderr, "engine_play: the audio device was lost: %s\n", why.c_str());
+            std::fprintf(stderr, "engine_play: %s\n", why.c_str());
             std::exit(1);
         });
         engine.setFileName(path.empty() ? "tone" : path);

@@ -5,6 +5,9 @@
 #include "platform/audio/engine.h"
 #include "platform/audio/sdl_output.h"
 #include "support/sine_decoder.h"
+#ifdef TAMRO_HAVE_OPEN_DECODER
+#include "platform/audio/open_decoder.h"
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -33,12 +36,15 @@ int main(int argc, char** argv)
     int runs = 9;
     std::string mp3;
     int settleMs = 2000;
+    std::string track = "tone";  // or a file, opened by the real decoders
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--buffer")
             buffer = std::stoul(argv[i + 1]);
         else if (a == "--runs")
             runs = std::stoi(argv[i + 1]);
+        else if (a == "--file")
+            track = argv[i + 1];
         else if (a == "--settle")
             settleMs = std::stoi(argv[i + 1]);
         else if (a == "--mpg123")
@@ -51,13 +57,20 @@ int main(int argc, char** argv)
     {
         auto output = std::make_unique<tamro::audio::SdlOutput>(buffer);
         const int rate = output->format().sampleRate;
+        std::printf("track: %s\n", track.c_str());
         std::printf("SDL device: %d Hz, %zu-frame buffer (%.1f ms)\n", rate, output->periodFrames(),
                     1000.0 * static_cast<double>(output->periodFrames()) / rate);
         tamro::audio::Engine engine(
             std::move(output),
-            [](const std::string& path, const tamro::audio::OutputFormat& f) {
+            [](const std::string& path, const tamro::audio::OutputFormat& f) -> std::unique_ptr<tamro::audio::Decoder> {
                 // "silence" is a track of zeros: playing it keeps the device fed, as a quiet passage would.
-                return std::make_unique<tamro::testing::SineDecoder>(path == "silence" ? 0.0 : 440.0, 10LL * f.sampleRate, f);
+                if (path == "silence" || path == "tone")
+                    return std::make_unique<tamro::testing::SineDecoder>(path == "silence" ? 0.0 : 440.0, 10LL * f.sampleRate, f);
+#ifdef TAMRO_HAVE_OPEN_DECODER
+                return tamro::audio::openDecoder(path, f);
+#else
+                throw std::runtime_error("this build has no decoders for " + path);
+#endif
             },
             [](std::function<void()>) {});
         // The player is started well before its first track; the output goes idle meanwhile.
@@ -65,7 +78,7 @@ int main(int argc, char** argv)
         for (int r = 0; r < runs; ++r) {
             capture.rearm();
             const auto t0 = Clock::now();
-            engine.setFileName("tone");
+            engine.setFileName(track);
             while (engine.position() == 0.0 && Clock::now() - t0 < 2s)
                 std::this_thread::yield();
             const auto rendered = Clock::now();  // the first callback after the file name has run
@@ -89,7 +102,7 @@ int main(int argc, char** argv)
             std::this_thread::sleep_for(1s);
             capture.rearm();
             const auto t0 = Clock::now();
-            engine.setFileName("tone");
+            engine.setFileName(track);
             Clock::time_point heard;
             if (capture.waitForSound(heard, 2s))
                 switchMs.push_back(ms(heard - t0));

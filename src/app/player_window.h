@@ -1,8 +1,9 @@
 // The running program's window: frmmain, its media player `Play`, the failure report and every handler.
 #pragma once
 
+#include "platform/file_dialog.h"
 #include "platform/media_player.h"
-#include "platform/qt_file_dialog.h"
+#include "platform/url_opener.h"
 #include "player/advance.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
@@ -20,10 +21,14 @@ namespace tamro::app {
 
 class PlayerWindow {
 public:
-    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play);
+    // Without a dialog, the window gets the one on Qt's file dialog.
+    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<FileDialog> dialog = nullptr);
 
     // The window's load steps, then shows it.
     void loadAndShow();
+
+    // The About window's links open through it; tests put a fake in its place.
+    std::unique_ptr<UrlOpener> urlOpener = std::make_unique<DesktopUrlOpener>();
 
     // Declared in the order they are built: each handler needs the ones above it.
     ui::Frmmain frmmain;
@@ -35,7 +40,7 @@ public:
     player::Transport transport;
     player::PositionClock clock;
     player::Advance advance;
-    QtFileDialog Dialog;
+    std::unique_ptr<FileDialog> Dialog;
     playlist::PlaylistEditing editing;
     playlist::PlaylistFiles files;
 };

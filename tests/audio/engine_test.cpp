@@ -323,7 +323,7 @@ TEST_F(EngineTest, ALostDeviceFailsTheNextOperationsAndIsReportedOnce)
     }
     engine->waitUntilBuffered(100ms);
     runEvents();
-    EXPECT_EQ(reports, std::vector<std::string>{"unplugged"});
+    EXPECT_EQ(reports, std::vector<std::string>{"The audio device was lost: unplugged"});
 }
 
 TEST_F(EngineTest, AnEndDeliveredAfterTheEngineIsGoneIsIgnored)

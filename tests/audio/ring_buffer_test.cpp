@@ -16,13 +16,6 @@ std::vector<float> counting(std::size_t frames, int channels, float from)
     return v;
 }
 
-TEST(RingBuffer, CapacityIsRoundedUpToAPowerOfTwo)
-{
-    EXPECT_EQ(RingBuffer(1000, 2).capacity(), 1024u);
-    EXPECT_EQ(RingBuffer(1024, 2).capacity(), 1024u);
-    EXPECT_EQ(RingBuffer(0, 2).capacity(), 1u);
-}
-
 TEST(RingBuffer, FramesComeOutInOrderAcrossTheWrap)
 {
     struct Case {

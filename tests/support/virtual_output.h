@@ -52,6 +52,7 @@ public:
     void halt() override { halted_ = true; }
     std::int64_t delayFrames() const override { return latencyFrames; }
     std::int64_t clockMicros() const override { return pulled * 1'000'000 / format_.sampleRate + idleMicros_; }
+    bool renderMayWait() const override { return true; }
     void wake() override { ++wakes; }
     std::string lostReason() const override { return lost; }
 

@@ -31,6 +31,8 @@ public:
     virtual std::int64_t delayFrames() const = 0;
     // A monotonic clock in microseconds, by which the position glides on between render calls.
     virtual std::int64_t clockMicros() const = 0;
+    // Whether render may wait a few milliseconds for data (not on a sound server's real-time thread).
+    virtual bool renderMayWait() const = 0;
     // The renderer has something to play again: stop resting.
     virtual void wake() = 0;
     // Why the device stopped working, or empty while it works. Callable from any thread.

@@ -31,6 +31,8 @@ std::uint64_t glidingFrom(std::int64_t frame, std::int64_t clockMicros)
 }
 std::int64_t frameOf(std::uint64_t published) { return static_cast<std::int64_t>(published >> frameShift); }
 
+std::string lostDescription(const std::string& reason) { return "The audio device was lost: " + reason; }
+
 }  // namespace
 
 Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, PostToUi postToUi)
@@ -204,7 +206,8 @@ bool Engine::render(std::span<float> out)
     // When a track starts the device asks for several buffers in a row, faster than the decode thread may get
     // scheduled on a busy machine. The device then holds at least a buffer, so wait a little rather than hand
     // it a gap of silence.
-    const auto patience = std::chrono::steady_clock::now() + std::chrono::microseconds(glideMicros_ / 4);
+    const auto patience = std::chrono::steady_clock::now()
+                          + std::chrono::microseconds(output_->renderMayWait() ? glideMicros_ / 4 : 0);
     while (wantsFrames_.load(std::memory_order_relaxed) && ring_.readable() < frames
            && !decoderDone_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < patience)
         std::this_thread::sleep_for(std::chrono::microseconds(250));
@@ -241,7 +244,7 @@ bool Engine::render(std::span<float> out)
     bool postEnd = false;
     if (s.handedOut && unheard == 0) {
         s.playing = false;
-        s.endPosted = postEnd = true;
+        postEnd = true;
         heard = s.end;
     }
     heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_relaxed);
@@ -284,9 +287,9 @@ void Engine::decodeLoop()
         const std::string lost = output_->lostReason();
         if (!lost.empty() && !lostReported_) {
             lostReported_ = true;
-            postToUi_([this, alive = alive_, lost] {
+            postToUi_([this, alive = alive_, description = lostDescription(lost)] {
                 if (*alive && lostHandler_)
-                    lostHandler_(lost);
+                    lostHandler_(description);
             });
         }
 
@@ -300,7 +303,7 @@ void Engine::throwIfDeviceLost() const
 {
     const std::string lost = output_->lostReason();
     if (!lost.empty())
-        throw Failure("The audio device was lost: " + lost);
+        throw Failure(lostDescription(lost));
 }
 
 }  // namespace tamro::audio

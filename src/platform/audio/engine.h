@@ -43,7 +43,8 @@ public:
     void setPosition(double seconds) override;
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
 
-    // Called once on the UI thread with the reason when the audio device stops working (unplugged, server gone).
+    // Called once on the UI thread when the audio device stops working (unplugged, server gone), with the
+    // description the failing operations carry from then on: "The audio device was lost: <reason>".
     void setDeviceLostHandler(std::function<void(const std::string&)> handler);
 
     // Blocks until the ring is full or the file is decoded to its end; false on timeout. Tests and benchmarks
@@ -56,11 +57,10 @@ private:
         std::uint64_t id = 0;
         std::int64_t base = 0;       // track frame of the first frame in the ring
         std::int64_t end = 0;        // track length in frames
-        bool playing = false;
+        bool playing = false;        // cleared by the callback once the end is posted
         std::int64_t consumed = 0;   // frames taken from the ring since base
         bool handedOut = false;      // every frame of the track went to the device
         std::int64_t lastRealEnd = 0;  // device-timeline index just after the last track frame handed out
-        bool endPosted = false;
     };
 
     bool render(std::span<float> out);

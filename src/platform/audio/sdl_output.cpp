@@ -12,6 +12,9 @@ namespace tamro::audio {
 SdlOutput::AudioSubsystem::AudioSubsystem()
 {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Tamro?Player v3.0");
+    // Qt runs the process: SDL's own SIGINT/SIGTERM handlers would turn `kill` or the end of the session
+    // into an SDL event that nobody reads, and the player would not quit.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         throw Failure(std::string("Cannot start the sound system: ") + SDL_GetError());
 }
@@ -34,6 +37,10 @@ SdlOutput::SdlOutput(std::size_t bufferFrames)
         throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
     format_ = OutputFormat{got.freq, 2};
     periodFrames_ = got.samples;
+    // PipeWire and JACK call back from their graph's real-time thread, where waiting would stall other
+    // programs' sound too: there the output feeds silence while idle instead of resting.
+    const std::string driver = SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "";
+    mayRest_ = driver != "pipewire" && driver != "jack";
 }
 
 SdlOutput::~SdlOutput()
@@ -117,7 +124,7 @@ void SdlOutput::fill(std::span<float> out)
 
     if (!render_(out)) {
         std::lock_guard lock(restMutex_);
-        resting_ = !woken_;
+        resting_ = mayRest_ && !woken_;
         woken_ = false;
     }
 }

@@ -32,6 +32,7 @@ public:
     void halt() override;
     std::int64_t delayFrames() const override { return delayFrames_; }
     std::int64_t clockMicros() const override;
+    bool renderMayWait() const override { return mayRest_; }
     void wake() override;
     std::string lostReason() const override;
 
@@ -58,6 +59,7 @@ private:
     std::condition_variable restWake_;
     bool resting_ = false;
     bool woken_ = false;
+    bool mayRest_ = true;  // false where the callback runs on the sound server's real-time thread
     std::atomic<bool> halted_{false};
 
     // Callback thread only: the device-delay estimate.

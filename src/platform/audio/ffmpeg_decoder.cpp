@@ -1,0 +1,408 @@
+#include "platform/audio/ffmpeg_decoder.h"
+
+#include "base/failure.h"
+#include "platform/audio/decoded_stream.h"
+#include "platform/audio/ffmpeg_handles.h"
+#include "platform/audio/mpeg_audio_index.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/samplefmt.h>
+}
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+namespace tamro::audio {
+
+namespace {
+
+using namespace ffmpeg;
+
+// The demuxers a sound file may be read with. Playlists, concatenation, HLS/DASH and image or device
+// demuxers are not among them: they open further files or URLs named inside the file.
+constexpr std::array<std::string_view, 22> soundFormats{
+    "mp3", "wav", "w64", "au", "asf", "flac", "ogg", "aiff", "caf", "aac", "ac3", "eac3",
+    "wv", "ape", "tta", "mpc", "mpc8", "mov", "matroska", "voc", "amr", "dts"};
+constexpr const char* soundFormatList = "mp3,wav,w64,au,asf,flac,ogg,aiff,caf,aac,ac3,eac3,wv,ape,tta,mpc,mpc8,mov,matroska,voc,amr,dts";
+
+bool isSoundFormat(const AVInputFormat& format)
+{
+    std::string_view names = format.name;
+    while (!names.empty()) {
+        const auto comma = names.find(',');
+        const auto name = names.substr(0, comma);
+        if (std::find(soundFormats.begin(), soundFormats.end(), name) != soundFormats.end())
+            return true;
+        names = comma == std::string_view::npos ? std::string_view{} : names.substr(comma + 1);
+    }
+    return false;
+}
+
+void quietFfmpeg()
+{
+    // Corrupt files make FFmpeg log on every frame; the player reports failures itself.
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
+}
+
+CodecContextPtr openCodec(const SoundFile& file, const AVCodecParameters& parameters, AVRational timeBase)
+{
+    const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
+    if (!codec)
+        throw Failure(file.refusal(std::string("no decoder for its ") + avcodec_get_name(parameters.codec_id) + " sound"));
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), &parameters) < 0)
+        throw Failure(file.refusal("out of memory"));
+    context->thread_count = 1;
+    context->pkt_timebase = timeBase;
+    if (const int error = avcodec_open2(context.get(), codec, nullptr); error < 0)
+        throw Failure(file.refusal(std::string("its ") + avcodec_get_name(parameters.codec_id) +
+                                   " sound cannot be decoded (" + errorText(error) + ")"));
+    return context;
+}
+
+// The file as FFmpeg reads it: only through these callbacks, on the descriptor already open.
+class FileIo {
+public:
+    explicit FileIo(SoundFile file) : file_(std::move(file))
+    {
+        constexpr int bufferSize = 64 * 1024;
+        auto* buffer = static_cast<unsigned char*>(av_malloc(bufferSize));
+        if (!buffer)
+            throw Failure(file_.refusal("out of memory"));
+        io_.reset(avio_alloc_context(buffer, bufferSize, 0, this, &FileIo::read, nullptr, &FileIo::seek));
+        if (!io_) {
+            av_free(buffer);
+            throw Failure(file_.refusal("out of memory"));
+        }
+    }
+    AVIOContext* get() const { return io_.get(); }
+    SoundFile& file() { return file_; }
+
+private:
+    static int read(void* opaque, std::uint8_t* buffer, int size)
+    {
+        auto& self = *static_cast<FileIo*>(opaque);
+        const std::size_t n = self.file_.readAt(self.position_, {buffer, static_cast<std::size_t>(size)});
+        if (n == 0)
+            return AVERROR_EOF;
+        self.position_ += static_cast<std::int64_t>(n);
+        return static_cast<int>(n);
+    }
+    static std::int64_t seek(void* opaque, std::int64_t offset, int whence)
+    {
+        auto& self = *static_cast<FileIo*>(opaque);
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE:
+            return self.file_.size();
+        case SEEK_SET:
+            break;
+        case SEEK_CUR:
+            offset += self.position_;
+            break;
+        case SEEK_END:
+            offset += self.file_.size();
+            break;
+        default:
+            return AVERROR(EINVAL);
+        }
+        if (offset < 0)
+            return AVERROR(EINVAL);
+        self.position_ = offset;
+        return offset;
+    }
+
+    SoundFile file_;
+    std::int64_t position_ = 0;
+    IoContextPtr io_;
+};
+
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
+{
+    return AVERROR(EPERM);
+}
+
+// MP1/MP2/MP3, framed from the index: the length is exact and a seek lands on the sample.
+class MpegAudioDecoder final : public DecodedStream {
+public:
+    MpegAudioDecoder(SoundFile file, MpegAudioIndex index, const OutputFormat& out)
+        : DecodedStream(out, index.sampleRate, index.lengthSamples), file_(std::move(file)), index_(std::move(index))
+    {
+        AVCodecParameters* parameters = avcodec_parameters_alloc();
+        if (!parameters)
+            throw Failure(file_.refusal("out of memory"));
+        parameters->codec_type = AVMEDIA_TYPE_AUDIO;
+        parameters->codec_id = index_.layer == 3 ? AV_CODEC_ID_MP3 : index_.layer == 2 ? AV_CODEC_ID_MP2 : AV_CODEC_ID_MP1;
+        parameters->sample_rate = index_.sampleRate;
+        av_channel_layout_default(&parameters->ch_layout, index_.channels);
+        try {
+            codec_ = openCodec(file_, *parameters, AVRational{1, index_.sampleRate});
+        } catch (...) {
+            avcodec_parameters_free(&parameters);
+            throw;
+        }
+        avcodec_parameters_free(&parameters);
+        frame_.reset(av_frame_alloc());
+        packet_.reset(av_packet_alloc());
+        silence_.reset(av_frame_alloc());
+        if (!frame_ || !packet_ || !silence_)
+            throw Failure(file_.refusal("out of memory"));
+        // Stands in for a frame that does not decode, so that what follows stays in its place.
+        silence_->format = AV_SAMPLE_FMT_FLT;
+        silence_->sample_rate = index_.sampleRate;
+        silence_->nb_samples = index_.samplesPerFrame;
+        av_channel_layout_default(&silence_->ch_layout, index_.channels);
+        if (av_frame_get_buffer(silence_.get(), 0) < 0)
+            throw Failure(file_.refusal("out of memory"));
+        av_samples_set_silence(silence_->extended_data, 0, silence_->nb_samples, index_.channels, AV_SAMPLE_FMT_FLT);
+    }
+
+protected:
+    std::optional<Decoded> nextFrame() override
+    {
+        if (next_ >= index_.frames.size())
+            return std::nullopt;
+        const std::size_t number = next_++;
+        const std::int64_t position = static_cast<std::int64_t>(number) * index_.samplesPerFrame - index_.skipStart;
+        const MpegFrame& frame = index_.frames[number];
+        av_packet_unref(packet_.get());
+        if (av_new_packet(packet_.get(), static_cast<int>(frame.size)) == 0 &&
+            file_.readAt(frame.offset, {packet_->data, frame.size}) == frame.size &&
+            avcodec_send_packet(codec_.get(), packet_.get()) == 0 &&
+            avcodec_receive_frame(codec_.get(), frame_.get()) == 0)
+            return Decoded{frame_.get(), position};
+        return Decoded{silence_.get(), position};
+    }
+
+    void restartAt(std::int64_t sample) override
+    {
+        // Layer III frames borrow bits from up to a few frames before them, and the filter bank needs the frame
+        // before that: decode a few ahead of the target and discard them.
+        const std::int64_t preroll = index_.layer == 3 ? 10 : 2;
+        const std::int64_t frame = (sample + index_.skipStart) / index_.samplesPerFrame;
+        next_ = static_cast<std::size_t>(std::clamp<std::int64_t>(frame - preroll, 0, static_cast<std::int64_t>(index_.frames.size())));
+        avcodec_flush_buffers(codec_.get());
+    }
+
+private:
+    SoundFile file_;
+    MpegAudioIndex index_;
+    CodecContextPtr codec_;
+    FramePtr frame_;
+    FramePtr silence_;
+    PacketPtr packet_;
+    std::size_t next_ = 0;
+};
+
+// Everything else, through FFmpeg's demuxer for the format.
+class DemuxedDecoder final : public DecodedStream {
+public:
+    struct Opened {
+        FormatContextPtr format;
+        int stream = -1;
+        int sampleRate = 0;
+        std::int64_t length = 0;  // samples
+        std::int64_t origin = 0;  // the stream's time stamp of the track's first sample
+        // Block-coded WAV (ADPCM): FFmpeg seeks into the middle of a block there, so seeks go by block here.
+        std::int64_t dataStart = -1;
+        int blockAlign = 0;
+        std::int64_t samplesPerBlock = 0;
+    };
+
+    DemuxedDecoder(std::unique_ptr<FileIo> io, Opened opened, const OutputFormat& out)
+        : DecodedStream(out, opened.sampleRate, opened.length),
+          io_(std::move(io)),
+          format_(std::move(opened.format)),
+          stream_(opened.stream),
+          origin_(opened.origin),
+          dataStart_(opened.dataStart),
+          blockAlign_(opened.blockAlign),
+          samplesPerBlock_(opened.samplesPerBlock)
+    {
+        AVStream* stream = format_->streams[stream_];
+        codec_ = openCodec(io_->file(), *stream->codecpar, stream->time_base);
+        frame_.reset(av_frame_alloc());
+        packet_.reset(av_packet_alloc());
+        if (!frame_ || !packet_)
+            throw Failure(io_->file().refusal("out of memory"));
+        rate_ = opened.sampleRate;
+    }
+
+protected:
+    std::optional<Decoded> nextFrame() override
+    {
+        // Bounded, so that a file which keeps failing in the same place ends instead of spinning.
+        for (int failures = 0; failures < 1000;) {
+            const int received = avcodec_receive_frame(codec_.get(), frame_.get());
+            if (received == 0) {
+                std::int64_t position = expected_;
+                if (needTimestamp_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE)
+                    position = av_rescale_q(frame_->best_effort_timestamp - origin_, format_->streams[stream_]->time_base, AVRational{1, rate_});
+                needTimestamp_ = false;
+                expected_ = position + frame_->nb_samples;
+                return Decoded{frame_.get(), position};
+            }
+            if (received != AVERROR(EAGAIN) || draining_)
+                return std::nullopt;
+            const int read = av_read_frame(format_.get(), packet_.get());
+            if (read < 0) {
+                if (read != AVERROR_EOF && ++failures < 32)
+                    continue;
+                draining_ = true;
+                avcodec_send_packet(codec_.get(), nullptr);
+                continue;
+            }
+            if (packet_->stream_index == stream_ && avcodec_send_packet(codec_.get(), packet_.get()) < 0)
+                ++failures;
+            av_packet_unref(packet_.get());
+        }
+        return std::nullopt;
+    }
+
+    void restartAt(std::int64_t sample) override
+    {
+        avcodec_flush_buffers(codec_.get());
+        draining_ = false;
+        if (samplesPerBlock_ > 0) {
+            const std::int64_t block = sample / samplesPerBlock_;
+            if (av_seek_frame(format_.get(), stream_, dataStart_ + block * blockAlign_, AVSEEK_FLAG_BYTE) >= 0) {
+                needTimestamp_ = false;
+                expected_ = block * samplesPerBlock_;
+                return;
+            }
+        }
+        AVStream* stream = format_->streams[stream_];
+        const std::int64_t target = origin_ + av_rescale_q(sample, AVRational{1, rate_}, stream->time_base);
+        needTimestamp_ = true;
+        expected_ = sample;  // in case the frames carry no time stamps
+        if (av_seek_frame(format_.get(), stream_, target, AVSEEK_FLAG_BACKWARD) < 0) {
+            av_seek_frame(format_.get(), stream_, origin_, AVSEEK_FLAG_BACKWARD);
+            expected_ = 0;
+        }
+    }
+
+private:
+    std::unique_ptr<FileIo> io_;
+    FormatContextPtr format_;
+    int stream_;
+    std::int64_t origin_;
+    std::int64_t dataStart_;
+    int blockAlign_;
+    std::int64_t samplesPerBlock_;
+    int rate_ = 0;
+    CodecContextPtr codec_;
+    FramePtr frame_;
+    PacketPtr packet_;
+    bool needTimestamp_ = true;
+    bool draining_ = false;
+    std::int64_t expected_ = 0;
+};
+
+// The stream's length in samples, or -1 when the container does not say.
+std::int64_t lengthFromContainer(const AVFormatContext& format, const AVStream& stream, int rate)
+{
+    if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
+        return av_rescale_q_rnd(stream.duration, stream.time_base, AVRational{1, rate},
+                                static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    if (format.duration != AV_NOPTS_VALUE && format.duration > 0)
+        return av_rescale_q_rnd(format.duration, AVRational{1, AV_TIME_BASE}, AVRational{1, rate},
+                                static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    return -1;
+}
+
+std::unique_ptr<Decoder> openDemuxed(std::unique_ptr<FileIo> io, const AVInputFormat* input, const OutputFormat& out)
+{
+    const SoundFile& file = io->file();
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw)
+        throw Failure(file.refusal("out of memory"));
+    raw->pb = io->get();
+    raw->io_open = &refuseNestedOpen;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", soundFormatList, 0);
+    av_dict_set(&options, "protocol_whitelist", "none", 0);
+    const int opened = avformat_open_input(&raw, file.path().c_str(), input, &options);
+    av_dict_free(&options);
+    if (opened < 0)  // raw has been freed
+        throw Failure(file.refusal("it is damaged or not a sound file (" + errorText(opened) + ")"));
+    DemuxedDecoder::Opened result;
+    result.format.reset(raw);
+    AVFormatContext& format = *raw;
+    const std::int64_t dataStart = avio_tell(format.pb);
+
+    int stream = av_find_best_stream(&format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    // Reading ahead to fill in what the header leaves out costs a decode of the first packets: only when needed.
+    auto incomplete = [&] {
+        if (stream < 0)
+            return true;
+        const AVStream& s = *format.streams[stream];
+        return s.codecpar->sample_rate <= 0 || s.codecpar->ch_layout.nb_channels <= 0 ||
+               lengthFromContainer(format, s, s.codecpar->sample_rate) < 0;
+    };
+    if (incomplete()) {
+        avformat_find_stream_info(&format, nullptr);
+        stream = av_find_best_stream(&format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    }
+    if (stream < 0)
+        throw Failure(file.refusal("it has no audio stream"));
+    const AVStream& audio = *format.streams[stream];
+    const AVCodecParameters& codec = *audio.codecpar;
+    if (codec.sample_rate <= 0 || codec.ch_layout.nb_channels <= 0)
+        throw Failure(file.refusal("its sound has no valid sample rate or channel count"));
+    for (unsigned i = 0; i < format.nb_streams; ++i)
+        format.streams[i]->discard = static_cast<int>(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+
+    std::int64_t length = lengthFromContainer(format, audio, codec.sample_rate);
+    if (length < 0)
+        throw Failure(file.refusal("its length cannot be determined"));
+    // Plain PCM: no more samples than the file holds, whatever a damaged header claims.
+    if (av_get_exact_bits_per_sample(codec.codec_id) > 0 && codec.block_align > 0 && dataStart >= 0 && dataStart <= file.size())
+        length = std::min(length, (file.size() - dataStart) / codec.block_align);
+
+    result.stream = stream;
+    result.sampleRate = codec.sample_rate;
+    result.length = length;
+    result.origin = audio.start_time != AV_NOPTS_VALUE ? audio.start_time : 0;
+    if ((codec.codec_id == AV_CODEC_ID_ADPCM_MS || codec.codec_id == AV_CODEC_ID_ADPCM_IMA_WAV) && codec.block_align > 0 &&
+        codec.extradata_size >= 2 && dataStart >= 0) {
+        result.dataStart = dataStart;
+        result.blockAlign = codec.block_align;
+        result.samplesPerBlock = codec.extradata[0] | (codec.extradata[1] << 8);  // wSamplesPerBlock
+    }
+    return std::make_unique<DemuxedDecoder>(std::move(io), std::move(result), out);
+}
+
+}  // namespace
+
+std::unique_ptr<Decoder> openFfmpegDecoder(SoundFile file, const OutputFormat& format)
+{
+    if (format.sampleRate < 1000 || format.sampleRate > 768000 || format.channels < 1 || format.channels > 64)
+        throw Failure(file.refusal("the output format is not valid"));
+    quietFfmpeg();
+
+    auto io = std::make_unique<FileIo>(std::move(file));
+    const SoundFile& opened = io->file();
+    const AVInputFormat* input = nullptr;
+    if (av_probe_input_buffer2(io->get(), &input, opened.path().c_str(), nullptr, 0, 0) < 0 || !input)
+        throw Failure(opened.refusal("no decoder understands this file"));
+    if (!isSoundFormat(*input))
+        throw Failure(opened.refusal(std::string("it is not a sound file but ") + (input->long_name ? input->long_name : input->name)));
+
+    if (std::string_view(input->name) == "mp3") {
+        auto index = indexMpegAudio(opened.size(), [&opened](std::int64_t offset, std::span<std::uint8_t> out) {
+            return opened.readAt(offset, out);
+        });
+        if (!index)
+            throw Failure(opened.refusal("no decoder understands this file (it holds no MPEG audio frames)"));
+        return std::make_unique<MpegAudioDecoder>(std::move(io->file()), std::move(*index), format);
+    }
+    return openDemuxed(std::move(io), input, format);
+}
+
+}  // namespace tamro::audio

@@ -1,0 +1,252 @@
+#include "platform/audio/mpeg_audio_index.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace tamro::audio {
+
+namespace {
+
+// What every MP3 decoder adds in front of the signal (the synthesis filter bank), on top of the encoder's delay.
+constexpr std::int64_t decoderDelay = 529;
+
+struct Header {
+    int version = 0;   // 3 = MPEG-1, 2 = MPEG-2, 0 = MPEG-2.5
+    int layer = 0;
+    int rateIndex = 0;
+    bool mono = false;
+    std::uint32_t size = 0;
+    int samplesPerFrame = 0;
+    int sampleRate = 0;
+};
+
+constexpr std::array<std::array<int, 15>, 5> bitrates{{
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // MPEG-1 layer I
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // MPEG-1 layer II
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // MPEG-1 layer III
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // MPEG-2/2.5 layer I
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},          // MPEG-2/2.5 layers II, III
+}};
+
+std::optional<Header> parseHeader(const std::uint8_t* p)
+{
+    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
+        return std::nullopt;
+    Header h;
+    h.version = (p[1] >> 3) & 3;
+    const int layerBits = (p[1] >> 1) & 3;
+    const int bitrateIndex = p[2] >> 4;
+    h.rateIndex = (p[2] >> 2) & 3;
+    // Free-format streams (bit rate index 0) are not supported: their frame size is not in the header.
+    if (h.version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || h.rateIndex == 3)
+        return std::nullopt;
+    h.layer = 4 - layerBits;
+    const bool mpeg1 = h.version == 3;
+    const int table = mpeg1 ? h.layer - 1 : (h.layer == 1 ? 3 : 4);
+    const int bitrate = bitrates[static_cast<std::size_t>(table)][static_cast<std::size_t>(bitrateIndex)] * 1000;
+    static constexpr std::array<int, 3> baseRates{44100, 48000, 32000};
+    h.sampleRate = baseRates[static_cast<std::size_t>(h.rateIndex)] >> (mpeg1 ? 0 : (h.version == 2 ? 1 : 2));
+    const int padding = (p[2] >> 1) & 1;
+    h.mono = (p[3] >> 6) == 3;
+    if (h.layer == 1) {
+        h.size = static_cast<std::uint32_t>((12 * bitrate / h.sampleRate + padding) * 4);
+        h.samplesPerFrame = 384;
+    } else if (h.layer == 2 || mpeg1) {
+        h.size = static_cast<std::uint32_t>(144 * bitrate / h.sampleRate + padding);
+        h.samplesPerFrame = 1152;
+    } else {
+        h.size = static_cast<std::uint32_t>(72 * bitrate / h.sampleRate + padding);
+        h.samplesPerFrame = 576;
+    }
+    return h;
+}
+
+bool sameStream(const Header& a, const Header& b)
+{
+    return a.version == b.version && a.layer == b.layer && a.rateIndex == b.rateIndex && a.mono == b.mono;
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* p)
+{
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+std::uint32_t littleEndian32(const std::uint8_t* p)
+{
+    return (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+}
+
+// A cached stretch of the file, so that walking headers costs one read per megabyte, not one per frame.
+class Window {
+public:
+    Window(std::int64_t size, const ReadAt& read) : size_(size), read_(read), buffer_(1 << 20) {}
+
+    // The `n` bytes at `offset`, or nullptr when they are not all in the file.
+    const std::uint8_t* at(std::int64_t offset, std::size_t n)
+    {
+        if (offset < 0 || n > buffer_.size() || offset + static_cast<std::int64_t>(n) > size_)
+            return nullptr;
+        if (offset < start_ || offset + static_cast<std::int64_t>(n) > start_ + static_cast<std::int64_t>(length_)) {
+            start_ = offset;
+            length_ = read_(offset, buffer_);
+            if (length_ < n) {
+                start_ = -1;
+                length_ = 0;
+                return nullptr;
+            }
+        }
+        return buffer_.data() + (offset - start_);
+    }
+
+private:
+    std::int64_t size_;
+    const ReadAt& read_;
+    std::vector<std::uint8_t> buffer_;
+    std::int64_t start_ = -1;
+    std::size_t length_ = 0;
+};
+
+std::int64_t skipId3v2(Window& w, std::int64_t offset)
+{
+    while (const std::uint8_t* p = w.at(offset, 10)) {
+        if (std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF || ((p[6] | p[7] | p[8] | p[9]) & 0x80))
+            break;
+        const std::int64_t size = (std::int64_t{p[6]} << 21) | (std::int64_t{p[7]} << 14) | (std::int64_t{p[8]} << 7) | p[9];
+        offset += 10 + size + ((p[5] & 0x10) ? 10 : 0);
+    }
+    return offset;
+}
+
+std::int64_t endBeforeTags(Window& w, std::int64_t end)
+{
+    if (const std::uint8_t* p = w.at(end - 128, 3); p && std::memcmp(p, "TAG", 3) == 0)
+        end -= 128;
+    if (const std::uint8_t* p = w.at(end - 32, 32); p && std::memcmp(p, "APETAGEX", 8) == 0) {
+        const std::int64_t size = std::int64_t{littleEndian32(p + 12)} + ((littleEndian32(p + 20) & 0x80000000u) ? 32 : 0);
+        if (size <= end)
+            end -= size;
+    }
+    return end;
+}
+
+// A frame at `offset` of the stream `ref` that is followed by another one, or by the end.
+std::optional<Header> confirmedFrame(Window& w, std::int64_t offset, std::int64_t end, const Header* ref)
+{
+    const std::uint8_t* p = w.at(offset, 4);
+    if (!p || p[0] != 0xFF)
+        return std::nullopt;
+    auto h = parseHeader(p);
+    if (!h || (ref && !sameStream(*ref, *h)) || offset + h->size > end)
+        return std::nullopt;
+    const std::int64_t next = offset + h->size;
+    if (next == end)
+        return h;
+    const std::uint8_t* q = next + 4 <= end ? w.at(next, 4) : nullptr;
+    if (!q)
+        return std::nullopt;
+    auto following = parseHeader(q);
+    if (!following || !sameStream(*h, *following))
+        return std::nullopt;
+    return h;
+}
+
+struct Gapless {
+    bool known = false;
+    std::int64_t delay = 0;
+    std::int64_t padding = 0;
+    std::int64_t frames = 0;  // as the tag counts them, 0 when it does not say
+};
+
+// Whether the frame at `offset` is a Xing/Info or VBRI tag rather than audio; fills in what a LAME tag says.
+bool isTagFrame(Window& w, std::int64_t offset, const Header& h, Gapless& gapless)
+{
+    if (h.layer != 3)
+        return false;
+    const std::uint8_t* frame = w.at(offset, h.size);
+    if (!frame)
+        return false;
+    const std::size_t sideInfo = h.version == 3 ? (h.mono ? 17 : 32) : (h.mono ? 9 : 17);
+    const std::size_t xing = 4 + sideInfo;
+    if (xing + 8 <= h.size && (std::memcmp(frame + xing, "Xing", 4) == 0 || std::memcmp(frame + xing, "Info", 4) == 0)) {
+        const std::uint32_t flags = bigEndian32(frame + xing + 4);
+        std::size_t at = xing + 8;
+        if (flags & 1) {
+            if (at + 4 <= h.size)
+                gapless.frames = bigEndian32(frame + at);
+            at += 4;
+        }
+        at += (flags & 2) ? 4 : 0;
+        at += (flags & 4) ? 100 : 0;
+        at += (flags & 8) ? 4 : 0;
+        if (at + 24 <= h.size) {
+            const std::uint8_t* lame = frame + at;
+            if (std::memcmp(lame, "LAME", 4) == 0 || std::memcmp(lame, "Lavf", 4) == 0 || std::memcmp(lame, "Lavc", 4) == 0) {
+                gapless.known = true;
+                gapless.delay = (lame[21] << 4) | (lame[22] >> 4);
+                gapless.padding = ((lame[22] & 0x0F) << 8) | lame[23];
+            }
+        }
+        return true;
+    }
+    return 36 + 4 <= h.size && std::memcmp(frame + 36, "VBRI", 4) == 0;
+}
+
+}  // namespace
+
+std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt& read)
+{
+    Window w(fileSize, read);
+    const std::int64_t end = endBeforeTags(w, fileSize);
+    std::int64_t offset = skipId3v2(w, 0);
+
+    // The first frame: the first header followed by a matching one.
+    std::optional<Header> first;
+    for (; offset + 4 <= end; ++offset)
+        if ((first = confirmedFrame(w, offset, end, nullptr)))
+            break;
+    if (!first)
+        return std::nullopt;
+
+    MpegAudioIndex index;
+    index.layer = first->layer;
+    index.sampleRate = first->sampleRate;
+    index.channels = first->mono ? 1 : 2;
+    index.samplesPerFrame = first->samplesPerFrame;
+    index.frames.reserve(static_cast<std::size_t>(std::min<std::int64_t>((end - offset) / first->size + 16, 1 << 22)));
+
+    Gapless gapless;
+    if (isTagFrame(w, offset, *first, gapless))
+        offset += first->size;
+
+    while (offset + 4 <= end) {
+        const std::uint8_t* p = w.at(offset, 4);
+        auto h = p ? parseHeader(p) : std::nullopt;
+        if (h && sameStream(*first, *h) && offset + h->size <= end) {
+            index.frames.push_back({offset, h->size});
+            offset += h->size;
+            continue;
+        }
+        // Not a frame where one should start: look for the next confirmed one.
+        std::int64_t next = offset + 1;
+        while (next + 4 <= end && !confirmedFrame(w, next, end, &*first))
+            ++next;
+        offset = next;
+    }
+    if (index.frames.empty())
+        return std::nullopt;
+
+    const std::int64_t spf = index.samplesPerFrame;
+    const std::int64_t total = static_cast<std::int64_t>(index.frames.size()) * spf;
+    if (gapless.known) {
+        const std::int64_t frames = gapless.frames > 0 ? gapless.frames : static_cast<std::int64_t>(index.frames.size());
+        index.skipStart = std::min(total, gapless.delay + decoderDelay);
+        const std::int64_t endSample = std::min(total, frames * spf - gapless.padding + decoderDelay);
+        index.lengthSamples = std::max<std::int64_t>(0, endSample - index.skipStart);
+    } else {
+        index.lengthSamples = total;
+    }
+    return index;
+}
+
+}  // namespace tamro::audio

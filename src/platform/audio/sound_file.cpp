@@ -1,0 +1,135 @@
+#include "platform/audio/sound_file.h"
+
+#include "base/failure.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace tamro::audio {
+
+namespace {
+
+std::string reasonForErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return "no such file";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case ELOOP:
+        return "too many levels of symbolic links";
+    case ENAMETOOLONG:
+        return "the file name is too long";
+    case EISDIR:
+        return "it is a folder, not a file";
+    default:
+        return std::strerror(error);
+    }
+}
+
+// Empty when the file type can be played from; otherwise why not.
+std::string reasonForType(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISDIR(mode))
+        return "it is a folder, not a file";
+    if (S_ISFIFO(mode))
+        return "it is a pipe (FIFO), not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "it is a device, not a file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a file";
+    return "it is not a regular file";
+}
+
+}  // namespace
+
+std::string cannotOpen(const std::string& path, const std::string& reason)
+{
+    // A NUL would cut the message short where it is shown: write it out.
+    std::string shown;
+    for (char c : path)
+        shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+    return "Cannot open '" + shown + "': " + reason;
+}
+
+SoundFile SoundFile::open(const std::string& path)
+{
+    if (path.empty())
+        throw Failure(cannotOpen(path, "no file name given"));
+    if (path.find('\0') != std::string::npos)
+        throw Failure(cannotOpen(path, "the file name contains a NUL character"));
+
+    // Look before opening: opening some devices has effects of its own.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) != 0)
+        throw Failure(cannotOpen(path, reasonForErrno(errno)));
+    if (auto reason = reasonForType(before.st_mode); !reason.empty())
+        throw Failure(cannotOpen(path, reason));
+
+    // O_NONBLOCK: should the path have been swapped for a FIFO since the stat, open must not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw Failure(cannotOpen(path, reasonForErrno(errno)));
+    SoundFile file(fd, path, 0);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw Failure(cannotOpen(path, reasonForErrno(errno)));
+    if (auto reason = reasonForType(st.st_mode); !reason.empty())
+        throw Failure(cannotOpen(path, reason));
+    file.size_ = st.st_size;
+    if (file.size_ == 0)
+        throw Failure(cannotOpen(path, "the file is empty"));
+    return file;
+}
+
+SoundFile::SoundFile(SoundFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), size_(other.size_)
+{
+}
+
+SoundFile& SoundFile::operator=(SoundFile&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+        size_ = other.size_;
+    }
+    return *this;
+}
+
+SoundFile::~SoundFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::size_t SoundFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) const
+{
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::string SoundFile::refusal(const std::string& reason) const
+{
+    return cannotOpen(path_, reason);
+}
+
+}  // namespace tamro::audio
