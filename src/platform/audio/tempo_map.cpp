@@ -43,7 +43,12 @@ std::int64_t TempoMap::frameAt(std::int64_t tick) const
         numerator = segment.microTicks + Wide{tick - segment.tick} * segment.microsPerQuarter;
         denominator = Wide{division_.ticksPerQuarter} * 1000000;
     }
-    const Wide frames = (2 * numerator * sampleRate_ + denominator) / (2 * denominator);
+    const Wide scaled = 2 * numerator * sampleRate_ + denominator;
+    // 128-bit division is slow; any real file's times fit 64 bits.
+    constexpr Wide fast = std::numeric_limits<std::int64_t>::max();
+    const Wide frames = scaled <= fast && 2 * denominator <= fast
+                            ? Wide{static_cast<std::int64_t>(scaled) / static_cast<std::int64_t>(2 * denominator)}
+                            : scaled / (2 * denominator);
     if (frames > std::numeric_limits<std::int64_t>::max() / 4)
         throw MidiFormatError("the MIDI file's timing runs beyond any playable length");
     return static_cast<std::int64_t>(frames);
