@@ -104,10 +104,12 @@ private:
         case SEEK_SET:
             break;
         case SEEK_CUR:
-            offset += self.position_;
+            if (__builtin_add_overflow(offset, self.position_, &offset))
+                return AVERROR(EINVAL);
             break;
         case SEEK_END:
-            offset += self.file_.size();
+            if (__builtin_add_overflow(offset, self.file_.size(), &offset))
+                return AVERROR(EINVAL);
             break;
         default:
             return AVERROR(EINVAL);
@@ -122,6 +124,13 @@ private:
     std::int64_t position_ = 0;
     IoContextPtr io_;
 };
+
+// A time stamp that a damaged file cannot push into overflowing the arithmetic on it.
+bool plausible(std::int64_t timestamp)
+{
+    constexpr std::int64_t limit = std::int64_t{1} << 52;
+    return timestamp != AV_NOPTS_VALUE && timestamp > -limit && timestamp < limit;
+}
 
 int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
 {
@@ -242,7 +251,7 @@ protected:
             const int received = avcodec_receive_frame(codec_.get(), frame_.get());
             if (received == 0) {
                 std::int64_t position = expected_;
-                if (needTimestamp_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE)
+                if (needTimestamp_ && plausible(frame_->best_effort_timestamp))
                     position = av_rescale_q(frame_->best_effort_timestamp - origin_, format_->streams[stream_]->time_base, AVRational{1, rate_});
                 needTimestamp_ = false;
                 expected_ = position + frame_->nb_samples;
@@ -278,7 +287,8 @@ protected:
             }
         }
         AVStream* stream = format_->streams[stream_];
-        const std::int64_t target = origin_ + av_rescale_q(sample, AVRational{1, rate_}, stream->time_base);
+        const std::int64_t offset = av_rescale_q(sample, AVRational{1, rate_}, stream->time_base);
+        const std::int64_t target = plausible(offset) ? origin_ + offset : origin_;
         needTimestamp_ = true;
         expected_ = sample;  // in case the frames carry no time stamps
         if (av_seek_frame(format_.get(), stream_, target, AVSEEK_FLAG_BACKWARD) < 0) {
@@ -368,7 +378,7 @@ std::unique_ptr<Decoder> openDemuxed(std::unique_ptr<FileIo> io, const AVInputFo
     result.stream = stream;
     result.sampleRate = codec.sample_rate;
     result.length = length;
-    result.origin = audio.start_time != AV_NOPTS_VALUE ? audio.start_time : 0;
+    result.origin = plausible(audio.start_time) ? audio.start_time : 0;
     if ((codec.codec_id == AV_CODEC_ID_ADPCM_MS || codec.codec_id == AV_CODEC_ID_ADPCM_IMA_WAV) && codec.block_align > 0 &&
         codec.extradata_size >= 2 && dataStart >= 0) {
         result.dataStart = dataStart;
