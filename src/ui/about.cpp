@@ -7,6 +7,9 @@
 
 #include <QPalette>
 #include <QPixmap>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace tamro::ui {
 
@@ -71,6 +74,8 @@ About::About(QWidget* over)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(px(3360), px(2055));
+    if (over)
+        centreOver(*over->window());
 
     Label1 = label<QLabel>(this, "Label1",
                            "Tamro?Player v3.0 is a small, but handy soundplayer. It supports: mp3, wma, wav, midi, "
@@ -94,6 +99,24 @@ About::About(QWidget* over)
     Image1->setPixmap(QPixmap::fromImage(fistEmblem()));
     Image1->setScaledContents(true);
     Image1->setToolTip("Play it loud, share it free!");
+}
+
+void About::centreOver(const QWidget& window)
+{
+    // Client area over client area: both windows wear the same frame, so the frames are centred too.
+    // (Qt's own placement guesses the frame's size, and is 40 pixels off where there is no frame at all.)
+    QRect placed(QPoint(), size());
+    placed.moveCenter(window.geometry().center());
+    if (const QScreen* screen = window.screen()) {
+        // On the screen, frame included; the frame is taken to be the main window's.
+        const QRect client = window.geometry(), frame = window.frameGeometry();
+        const QRect room = screen->availableGeometry().adjusted(client.left() - frame.left(), client.top() - frame.top(),
+                                                                client.right() - frame.right(),
+                                                                client.bottom() - frame.bottom());
+        placed.moveLeft(std::max(room.left(), std::min(placed.left(), room.right() - placed.width() + 1)));
+        placed.moveTop(std::max(room.top(), std::min(placed.top(), room.bottom() - placed.height() + 1)));
+    }
+    setGeometry(placed);
 }
 
 }  // namespace tamro::ui
