@@ -265,18 +265,23 @@ protected:
         }
         while (receive()) {
             std::int64_t position = expected_;
-            if (needTimestamp_ && plausible(frame_->best_effort_timestamp)) {
+            // Until the sample sought is reached, each frame's own stamp places it: some demuxers (Ogg) stamp the
+            // first packets after a seek wrongly and correct themselves a page later. From there on, frames follow
+            // each other without gaps.
+            if (anchoring_ && plausible(frame_->best_effort_timestamp)) {
                 position = av_rescale_q(frame_->best_effort_timestamp - origin_, format_->streams[stream_]->time_base, AVRational{1, rate_});
                 // ASF stamps are whole milliseconds; WMA 1 and 2 frames all have one length: snap to the frame.
                 if (frameLength_ > 0)
                     position = (position + frameLength_ / 2) / frameLength_ * frameLength_;
                 // Landed after the sample wanted: go further back.
-                if (position > seekSample_ && seekAttempt_ < 3) {
+                if (needTimestamp_ && position > seekSample_ && seekAttempt_ < 3) {
                     seekBefore(seekSample_, ++seekAttempt_);
                     continue;
                 }
             }
             needTimestamp_ = false;
+            if (position + frame_->nb_samples > seekSample_)
+                anchoring_ = false;
             expected_ = position + frame_->nb_samples;
             return Decoded{frame_.get(), position};
         }
@@ -292,6 +297,7 @@ protected:
             const std::int64_t block = sample / samplesPerBlock_;
             if (av_seek_frame(format_.get(), stream_, dataStart_ + block * blockAlign_, AVSEEK_FLAG_BYTE) >= 0) {
                 needTimestamp_ = false;
+                anchoring_ = false;
                 expected_ = block * samplesPerBlock_;
                 return;
             }
@@ -334,7 +340,8 @@ private:
         avcodec_flush_buffers(codec_.get());
         draining_ = false;
         needTimestamp_ = true;
-        const std::int64_t preroll = attempt >= 3 ? sample : std::min<std::int64_t>(sample, std::int64_t{rate_ / 4} << (3 * attempt));
+        anchoring_ = true;
+        const std::int64_t preroll = attempt >= 3 ? sample : std::min<std::int64_t>(sample, std::int64_t{rate_ / 2} << (3 * attempt));
         const std::int64_t from = sample - preroll;
         expected_ = from;  // in case the frames carry no time stamps
         const std::int64_t offset = av_rescale_q(from, AVRational{1, rate_}, format_->streams[stream_]->time_base);
@@ -362,6 +369,7 @@ private:
     bool needTimestamp_ = true;
     bool draining_ = false;
     bool haveFirst_ = false;
+    bool anchoring_ = false;
     std::int64_t expected_ = 0;
     std::int64_t seekSample_ = 0;
     int seekAttempt_ = 0;
