@@ -139,9 +139,9 @@ void SynthHost::Session::send(const MidiEvent& event, std::span<const std::uint8
         fluid_synth_pitch_bend(synth, channel, event.data1 | (event.data2 << 7));
         break;
     case 0xF0:
-        if (event.status == 0xF0 && event.sysexSize > 0 && std::size_t{event.sysexOffset} + event.sysexSize <= sysex.size())
-            fluid_synth_sysex(synth, reinterpret_cast<const char*>(sysex.data() + event.sysexOffset),
-                              static_cast<int>(event.sysexSize), nullptr, nullptr, nullptr, 0);
+        if (event.status == 0xF0 && !sysex.empty() && sysex.size() <= 0x7FFFFFFF)
+            fluid_synth_sysex(synth, reinterpret_cast<const char*>(sysex.data()), static_cast<int>(sysex.size()),
+                              nullptr, nullptr, nullptr, 0);
         break;
     default:
         break;
