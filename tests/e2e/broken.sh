@@ -23,6 +23,7 @@ broken=(empty.wav random.mp3 folder.mp3 fifo.wav lying-tag.mp3)
 start_app
 click_playlist
 click_load; choose_file "$WORK/list.m3u"
+calibrate_rows
 
 # The advance from good.wav meets random.mp3: refused, recovered in silence, no message.
 double_click_entry 0

@@ -86,10 +86,20 @@ ROW_PX=11
 click_entry() {
     local n=$1 repeat=${2:-1}
     read -r ox oy < <(origin)
-    xdotool mousemove --sync $((ox + 120 / 15 + 30)) $((oy + 1560 / 15 + 2 + n * ROW_PX + ROW_PX / 2)) click --repeat "$repeat" --delay 60 1
+    xdotool mousemove --sync $((ox + 120 / 15 + 30)) $((oy + 1560 / 15 + 1 + n * ROW_PX + ROW_PX / 2)) click --repeat "$repeat" --delay 60 1
     sleep 0.3
 }
 double_click_entry() { click_entry "$1" 2; }
+
+# Measures the height of a playlist row (it follows the font the system found): the distance between the
+# first glyphs of the first two entries, which all begin with "/". Needs two entries or more.
+calibrate_rows() {
+    read -r ox oy < <(origin)
+    ROW_PX=$(import -window root -crop "1x60+$((ox + 20))+$((oy + 1560 / 15))" -depth 8 txt:- \
+        | sed -n 's/^0,\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4/p' \
+        | awk '{ lit = ($2 > 90 && $2 == $3) } lit && !was { starts[n++] = $1 } { was = lit } END { if (n >= 2) print starts[1] - starts[0]; else print 0 }')
+    [ "$ROW_PX" -ge 8 ] && [ "$ROW_PX" -le 30 ] || fail "cannot measure the playlist's rows ($ROW_PX px)"
+}
 
 # Waits for the file dialog, types a path into it and presses Enter.
 choose_file() {
