@@ -3,6 +3,7 @@
 #include "base/numbers.h"
 #include "ui/app_icon.h"
 #include "ui/fist_emblem.h"
+#include "ui/frmmain.h"
 #include "ui/hand_cursor.h"
 
 #include <QPalette>
@@ -26,22 +27,12 @@ QRect layoutRect(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-// "MS Serif" 6.75 pt, regular; where it is missing, the nearest serif the system has.
-QFont labelFont()
-{
-    QFont font(QStringList{"MS Serif", "Liberation Serif", "Times New Roman", "Nimbus Roman", "DejaVu Serif"});
-    font.setStyleHint(QFont::Serif);
-    font.setPointSizeF(6.75);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
 template <typename L>
 L* label(QWidget* window, const char* name, const QString& text, QRect geometry)
 {
     auto* l = new L(text, window);  // owned by the window
     l->setObjectName(name);
-    l->setFont(labelFont());
+    l->setFont(msSerif());
     l->setGeometry(geometry);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setWordWrap(true);

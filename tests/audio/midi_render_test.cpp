@@ -121,6 +121,29 @@ TEST(MidiRender, SeekIntoARestIsSilentFromItsFirstFrame)
     }
 }
 
+// A note held across the seek target is struck again there, unless an all-notes-off ended it before.
+TEST(MidiRender, SeekIntoAHeldNoteSoundsIt)
+{
+    struct Case {
+        const char* name;
+        std::uint8_t controller;  // sent at 1 s; 7 (volume) leaves the note on
+        bool sounds;
+    };
+    for (const Case c : {Case{"held", 7, true}, Case{"all notes off", 123, false}, Case{"all sound off", 120, false}}) {
+        SCOPED_TRACE(c.name);
+        TrackWriter t;
+        t.program(0, 0, ocarina).noteOn(0, 0, 69).raw(960, {0xB0, c.controller, 100}).noteOff(1920, 0, 69).end();
+        const auto decoder = openMidiDecoder(testing::smfFile(0, 480, {t}), "held.mid", {rate, 2});
+        decoder->seek(2 * rate);
+        const auto after = readFrames(*decoder, rate / 5);
+        if (c.sounds) {
+            EXPECT_NEAR(pitchOf(after), a4, 3.0);
+        } else {
+            EXPECT_LT(testing::rms(after), 1e-6);
+        }
+    }
+}
+
 // Two decoders take turns on the one synthesizer, as the engine's old and new track do around a file change:
 // each gets its own instrument and notes back.
 TEST(MidiRender, DecodersTakingTurnsKeepTheirOwnSound)

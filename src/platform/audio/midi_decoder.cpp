@@ -84,10 +84,13 @@ private:
         for (std::size_t i = 0; i < next_; ++i) {
             const MidiEvent& event = events_[i];
             const int kind = event.status & 0xF0;
-            if (kind == 0x90 || kind == 0x80)
+            if (kind == 0x90 || kind == 0x80) {
                 held[event.status & 0x0F][event.data1] = kind == 0x90 ? event.data2 : 0;
-            else
-                session.send(event, sysexOf(event), false);
+                continue;
+            }
+            if (kind == 0xB0 && (event.data1 == 120 || event.data1 == 123))  // all sound off, all notes off
+                held[event.status & 0x0F].fill(0);
+            session.send(event, sysexOf(event), false);
         }
         for (int channel = 0; channel < 16; ++channel)
             for (int key = 0; key < 128; ++key)

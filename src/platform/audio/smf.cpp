@@ -147,16 +147,13 @@ void parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
             if (!payload)
                 return;
             // Only a whole F0 ... F7 message is sent; escapes and split messages mark time only.
-            if (status == 0xF0 && !payload->empty() && payload->back() == 0xF7 && payload->size() > 1) {
-                const std::size_t size = payload->size() - 1;
+            if (status == 0xF0 && payload->size() > 1 && payload->back() == 0xF7) {
                 if (song.sysex.size() >= 0xFFFFFFFFu)
                     return;
                 event.sysex = static_cast<std::uint32_t>(song.sysex.size());
-                song.sysex.emplace_back(payload->begin(), payload->begin() + static_cast<std::ptrdiff_t>(size));
-            } else {
-                event.status = 0xFF;
+                song.sysex.emplace_back(payload->begin(), payload->end() - 1);
+                song.events.push_back(event);
             }
-            song.events.push_back(event);
             song.lastTick = std::max(song.lastTick, tick);
         } else if (status == 0xFF) {
             const auto type = in.byte();
@@ -168,8 +165,7 @@ void parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
             const auto payload = in.take(*length);
             if (!payload)
                 return;
-            song.events.push_back(event);
-            song.lastTick = std::max(song.lastTick, tick);
+            song.lastTick = std::max(song.lastTick, tick);  // meta events mark time; none is sent
             if (*type == 0x51 && payload->size() >= 3) {
                 const std::uint32_t micros = (std::uint32_t{(*payload)[0]} << 16) |
                                              (std::uint32_t{(*payload)[1]} << 8) | (*payload)[2];

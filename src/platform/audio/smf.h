@@ -18,7 +18,7 @@ public:
 struct MidiEvent {
     std::int64_t tick = 0;
     // Channel messages keep their status byte (0x80..0xEF); 0xF0 is a System Exclusive message, whose
-    // bytes are MidiSong::sysex[sysex]; 0xFF is a meta event that marks time only (end of track, text, ...).
+    // bytes are MidiSong::sysex[sysex]. Meta events are not kept: they only mark time (MidiSong::lastTick).
     std::uint8_t status = 0;
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;
@@ -41,7 +41,8 @@ struct Division {
 
 struct MidiSong {
     Division division;
-    std::vector<MidiEvent> events;     // all tracks, ordered by tick, then track, then position in track
+    std::vector<MidiEvent> events;     // what is sent to the synthesizer, from all tracks, ordered by tick,
+                                       // then track, then position in track
     std::vector<TempoChange> tempos;   // from every track, ordered the same way
     std::vector<std::vector<std::uint8_t>> sysex;  // System Exclusive messages without the F0 and the F7
     std::int64_t lastTick = 0;  // tick of the last event of any kind, end of track included
