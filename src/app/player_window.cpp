@@ -1,10 +1,11 @@
 #include "app/player_window.h"
 
 #include "app/event_table.h"
+#include "platform/qt_file_dialog.h"
 
 namespace tamro::app {
 
-PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play)
+PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<FileDialog> dialog)
     : report([this](const std::string& description) { failures.report(description); }),
       Play(std::move(play)),
       steps(*Play, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time),
@@ -12,9 +13,9 @@ PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play)
       transport(*Play, steps, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time, frmmain.last),
       clock(*Play, frmmain.Slider1, frmmain.time),
       advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom()),
-      Dialog(&frmmain),
-      editing(frmmain.List1, frmmain.Label1, Dialog, steps),
-      files(frmmain.List1, frmmain.Label1, Dialog)
+      Dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(&frmmain)),
+      editing(frmmain.List1, frmmain.Label1, *Dialog, steps),
+      files(frmmain.List1, frmmain.Label1, *Dialog)
 {
     connectEvents(*this);
 }

@@ -1,8 +1,8 @@
 // The running program's window: frmmain, its media player `Play`, the failure report and every handler.
 #pragma once
 
+#include "platform/file_dialog.h"
 #include "platform/media_player.h"
-#include "platform/qt_file_dialog.h"
 #include "player/advance.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
@@ -20,7 +20,8 @@ namespace tamro::app {
 
 class PlayerWindow {
 public:
-    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play);
+    // Without a dialog, the window gets the one on Qt's file dialog.
+    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<FileDialog> dialog = nullptr);
 
     // The window's load steps, then shows it.
     void loadAndShow();
@@ -35,7 +36,7 @@ public:
     player::Transport transport;
     player::PositionClock clock;
     player::Advance advance;
-    QtFileDialog Dialog;
+    std::unique_ptr<FileDialog> Dialog;
     playlist::PlaylistEditing editing;
     playlist::PlaylistFiles files;
 };

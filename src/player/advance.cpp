@@ -1,7 +1,7 @@
 #include "player/advance.h"
 
 #include "base/numbers.h"
-#include "player/advance_recovery.h"
+#include "player/failure_policies.h"
 
 #include <cmath>
 

@@ -1,4 +1,5 @@
-// How a handler meets a failure: report it (the default) or skip the failing action and go on (Play).
+// How a handler meets a failure: report it (the default), skip the failing action and go on (Play), or run the
+// advance's own recovery steps (Next and the end of a track).
 #pragma once
 
 #include "base/failure.h"
@@ -36,6 +37,19 @@ bool skipping(Action&& action)
         return true;
     } catch (const std::exception&) {
         return false;
+    }
+}
+
+// Runs `branch`; when any of its actions fails, runs `recovery` with nothing to catch a further failure, which
+// then reaches the caller's report. The failure itself is not reported: the recovery is the answer to it. A
+// branch that ends with the recovery steps runs them itself, so a failure there runs them once more.
+template <class Branch, class Recovery>
+void recovering(Branch&& branch, Recovery&& recovery)
+{
+    try {
+        branch();
+    } catch (const std::exception&) {
+        recovery();
     }
 }
 

@@ -154,5 +154,22 @@ TEST(EventTable, AFailingTickOpensOneBoxNotOnePerTick)
     EXPECT_EQ(visibleBoxes(), 1);
 }
 
+TEST(EventTable, TheAdvanceRecoversSilentlyButAFailureInItsRecoveryIsReported)
+{
+    for (bool fromButton : {true, false}) {
+        Program p;
+        p.f().List1.replaceAll({"/a.mp3"});
+        p.f().List1.setListIndex(0);
+        p.play->failing = {"fileName"};  // caught: the recovery runs
+        fromButton ? QTest::mouseClick(&p.f().Command3, Qt::LeftButton) : p.play->fireEndOfTrack();
+        EXPECT_EQ(visibleBoxes(), 0) << fromButton;
+
+        p.play->failing = {"length"};  // fails at the normal end, and again in the recovery
+        fromButton ? QTest::mouseClick(&p.f().Command3, Qt::LeftButton) : p.play->fireEndOfTrack();
+        ASSERT_NE(p.window.failures.openBox(), nullptr) << fromButton;
+        EXPECT_EQ(p.window.failures.openBox()->text(), "Fake media player refuses length");
+    }
+}
+
 }  // namespace
 }  // namespace tamro::app

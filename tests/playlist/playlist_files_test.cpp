@@ -2,7 +2,7 @@
 
 #include "base/failure.h"
 #include "playlist/filters.h"
-#include "playlist/temp_folder.h"
+#include "support/temp_folder.h"
 #include "support/fake_file_dialog.h"
 
 #include <gmock/gmock.h>
@@ -103,25 +103,6 @@ TEST(Save, ThatFailsIsReportedAndLeavesTheOldFileAndTheSelection)
     }
     EXPECT_TRUE(std::filesystem::is_directory(folder.file("a folder")));
     EXPECT_EQ(w.list1.listIndex(), 0);
-}
-
-TEST(SaveThenLoad, GivesTheSameEntriesBack)
-{
-    const Entries cases[] = {
-        {"C:\\a.mp3", "D:\\b, c.wav"},
-        {"", " lead", "trail ", "\tx"},
-        {"/m/caf\xE9.mp3", "/\xFF\xFE/y.wav"},
-    };
-    for (const Entries& entries : cases) {
-        TempFolder folder;
-        Window saving;
-        saving.list1.replaceAll(entries);
-        saving.save(folder.file("list.pls"));
-        Window loading;
-        loading.load(folder.file("list.pls"));
-        EXPECT_EQ(loading.entries(), entries);
-        EXPECT_EQ(loading.label1.caption(), std::to_string(entries.size()) + " item(s)");
-    }
 }
 
 TEST(Load, ReplacesThePlaylistAndSelectsNothing)
