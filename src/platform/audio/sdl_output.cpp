@@ -12,6 +12,9 @@ namespace tamro::audio {
 SdlOutput::AudioSubsystem::AudioSubsystem()
 {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Tamro?Player v3.0");
+    // SDL would otherwise take over SIGINT and SIGTERM and turn them into events nobody reads: the player
+    // could then not be ended by a signal.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         throw Failure(std::string("Cannot start the sound system: ") + SDL_GetError());
 }
@@ -21,7 +24,13 @@ SdlOutput::AudioSubsystem::~AudioSubsystem() { SDL_QuitSubSystem(SDL_INIT_AUDIO)
 SdlOutput::SdlOutput(std::size_t bufferFrames)
 {
     SDL_AudioSpec want{};
-    want.freq = 48000;
+    // The default device's own rate where SDL can tell it, so that the sound server need not resample what
+    // the decoders already resample; 48 kHz otherwise.
+    SDL_AudioSpec native{};
+    char* name = nullptr;
+    const bool known = SDL_GetDefaultAudioInfo(&name, &native, 0) == 0;
+    SDL_free(name);
+    want.freq = known && native.freq >= 8000 && native.freq <= 384000 ? native.freq : 48000;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
     want.samples = static_cast<Uint16>(std::clamp<std::size_t>(bufferFrames, 64, 32768));

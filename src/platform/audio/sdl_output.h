@@ -19,7 +19,7 @@ public:
     // the output rests (stops feeding the device) while idle, so new audio never queues behind old silence.
     static constexpr std::size_t defaultBufferFrames = 8192;
 
-    // Opens the device at 48 kHz or whatever rate it insists on. SDL_AUDIODRIVER selects the driver (disk and
+    // Opens the device at its own rate (48 kHz where it has none to tell) or whatever rate it insists on. SDL_AUDIODRIVER selects the driver (disk and
     // dummy for tests). Throws Failure with SDL's reason when there is no usable device.
     explicit SdlOutput(std::size_t bufferFrames = defaultBufferFrames);
     ~SdlOutput() override;
