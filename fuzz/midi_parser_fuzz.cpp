@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -16,12 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const MidiSong song = parseSmf(isRmi(bytes) ? unwrapRmi(bytes) : bytes);
         const TempoMap tempo(song.division, song.tempos, 44100);
         const std::int64_t length = tempo.frameAt(song.lastTick);
+        const std::vector<std::int64_t> frames = tempo.framesOf(song.events);
         std::int64_t previous = 0;
-        for (const MidiEvent& event : song.events) {
+        for (std::size_t i = 0; i < song.events.size(); ++i) {
+            const MidiEvent& event = song.events[i];
             const std::int64_t frame = tempo.frameAt(event.tick);
-            // Events come in time order, none after the end, and every System Exclusive lies in its buffer.
-            if (frame < previous || frame > length ||
-                std::size_t{event.sysexOffset} + event.sysexSize > song.sysex.size())
+            // Events come in time order, none after the end, both ways of timing agree, and every System
+            // Exclusive event has its bytes.
+            if (frame < previous || frame > length || frames[i] != frame ||
+                (event.status == 0xF0 && event.sysex >= song.sysex.size()))
                 std::abort();
             previous = frame;
         }

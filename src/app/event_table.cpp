@@ -1,6 +1,7 @@
 #include "app/event_table.h"
 
 #include "app/player_window.h"
+#include "ui/about_links.h"
 
 #include <QAbstractButton>
 
@@ -47,6 +48,8 @@ void connectEvents(PlayerWindow& w)
     on(w, f.Timer2, &QTimer::timeout, [&w] { w.clock.Timer2_Timer(); });
     on(w, f.Slider1, &ui::Slider::click, [&w] { w.clock.Slider1_Click(); });
     on(w, f.Slider1, &ui::Slider::scroll, [&w] { w.clock.Slider1_Scroll(); });
+
+    on(w, f.Command5, &QAbstractButton::clicked, [&w] { ui::Command5_Click(w.frmmain, *w.urlOpener); });
 }
 
 void runLoad(PlayerWindow& w)

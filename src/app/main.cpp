@@ -2,6 +2,7 @@
 #include "app/player_window.h"
 #include "base/failure.h"
 #include "platform/audio/engine_factory.h"
+#include "ui/app_icon.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -15,6 +16,10 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
+    // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
+    // ties the windows to that entry.
+    QApplication::setWindowIcon(tamro::ui::appIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("tamroplayer30"));
 
     tamro::ui::FailureReport* failures = nullptr;
     std::unique_ptr<tamro::MediaPlayer> engine;

@@ -3,6 +3,7 @@
 
 #include "platform/file_dialog.h"
 #include "platform/media_player.h"
+#include "platform/url_opener.h"
 #include "player/advance.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
@@ -25,6 +26,9 @@ public:
 
     // The window's load steps, then shows it.
     void loadAndShow();
+
+    // The About window's links open through it; tests put a fake in its place.
+    std::unique_ptr<UrlOpener> urlOpener = std::make_unique<DesktopUrlOpener>();
 
     // Declared in the order they are built: each handler needs the ones above it.
     ui::Frmmain frmmain;

@@ -3,10 +3,14 @@
 #include "base/numbers.h"
 #include "ui/app_icon.h"
 #include "ui/fist_emblem.h"
+#include "ui/frmmain.h"
 #include "ui/hand_cursor.h"
 
 #include <QPalette>
 #include <QPixmap>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace tamro::ui {
 
@@ -23,22 +27,12 @@ QRect layoutRect(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-// "MS Serif" 6.75 pt, regular; where it is missing, the nearest serif the system has.
-QFont labelFont()
-{
-    QFont font(QStringList{"MS Serif", "Liberation Serif", "Times New Roman", "Nimbus Roman", "DejaVu Serif"});
-    font.setStyleHint(QFont::Serif);
-    font.setPointSizeF(6.75);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
 template <typename L>
 L* label(QWidget* window, const char* name, const QString& text, QRect geometry)
 {
     auto* l = new L(text, window);  // owned by the window
     l->setObjectName(name);
-    l->setFont(labelFont());
+    l->setFont(msSerif());
     l->setGeometry(geometry);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setWordWrap(true);
@@ -71,6 +65,8 @@ About::About(QWidget* over)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(px(3360), px(2055));
+    if (over)
+        centreOver(*over->window());
 
     Label1 = label<QLabel>(this, "Label1",
                            "Tamro?Player v3.0 is a small, but handy soundplayer. It supports: mp3, wma, wav, midi, "
@@ -94,6 +90,24 @@ About::About(QWidget* over)
     Image1->setPixmap(QPixmap::fromImage(fistEmblem()));
     Image1->setScaledContents(true);
     Image1->setToolTip("Play it loud, share it free!");
+}
+
+void About::centreOver(const QWidget& window)
+{
+    // Client area over client area: both windows wear the same frame, so the frames are centred too.
+    // (Qt's own placement guesses the frame's size, and is 40 pixels off where there is no frame at all.)
+    QRect placed(QPoint(), size());
+    placed.moveCenter(window.geometry().center());
+    if (const QScreen* screen = window.screen()) {
+        // On the screen, frame included; the frame is taken to be the main window's.
+        const QRect client = window.geometry(), frame = window.frameGeometry();
+        const QRect room = screen->availableGeometry().adjusted(client.left() - frame.left(), client.top() - frame.top(),
+                                                                client.right() - frame.right(),
+                                                                client.bottom() - frame.bottom());
+        placed.moveLeft(std::max(room.left(), std::min(placed.left(), room.right() - placed.width() + 1)));
+        placed.moveTop(std::max(room.top(), std::min(placed.top(), room.bottom() - placed.height() + 1)));
+    }
+    setGeometry(placed);
 }
 
 }  // namespace tamro::ui

@@ -22,6 +22,9 @@ public:
     LinkLabel* Label5;  // the maker's name; its link goes to a fixed address, not to this caption
     QLabel* Label6;
     QLabel* Image1;
+
+private:
+    void centreOver(const QWidget& window);
 };
 
 }  // namespace tamro::ui

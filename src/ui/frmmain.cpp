@@ -45,7 +45,9 @@ void editButton(GraphicButton& button, int left, int width, const char* caption,
 
 QFont msSerif()
 {
-    QFont font(QStringLiteral("MS Serif"));
+    // Liberation Serif (a dependency of the package) has the narrow Times widths the layouts were made
+    // for; the wider DejaVu Serif that fontconfig would pick wraps and cuts the labels' texts.
+    QFont font(QStringList{QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif")});
     font.setStyleHint(QFont::Serif);
     font.setPointSizeF(6.75);
     font.setWeight(QFont::Normal);

@@ -15,7 +15,7 @@
 
 namespace tamro::ui {
 
-// "MS Serif" 6.75 pt as asked for; where it is missing the font system gives a small serif face.
+// "MS Serif" 6.75 pt as asked for; where it is missing, Liberation Serif, else the system's serif face.
 QFont msSerif();
 
 class Frmmain : public FixedWindow {

@@ -138,7 +138,7 @@ TEST_P(ExactSeek, LandsOnTheSampleAskedFor)
 
 INSTANTIATE_TEST_SUITE_P(Formats, ExactSeek,
                          ::testing::Values("tone-pcm_s16le.wav", "tone-adpcm_ms.wav", "tone.au", "tone.flac", "tone-cbr.mp3",
-                                           "tone-vbr-noheader.mp3", "tone.mp2"));
+                                           "tone-vbr-noheader.mp3", "tone.mp2", "tone-wmav1.wma", "tone-wmav2.wma", "tone-tagged.mp3", "tone-pcm_u8.wav"));
 
 TEST(FfmpegDecoder, ResamplesToTheOutputRateKeepingLengthAndPitch)
 {

@@ -1,3 +1,4 @@
+#include "base/failure.h"
 #include "platform/audio/midi_decoder.h"
 
 #include "support/smf_writer.h"
@@ -75,6 +76,8 @@ TEST(MidiLength, IsTheTempoMapTimeOfTheLastEventToTheSample)
         {"a tempo change in the last track rules all tracks", tempoChangeInLastTrack(), 44100, 33075},
         {"of two tempos at one tick the later wins", twoTemposAtOneTick(), 48000, 96000},
         {"one tick rounds to the nearest frame", oneNote(1), 44100, 46},
+        {"at 22.05 kHz", tempoChangeInFirstTrack(), 22050, 33075},
+        {"at 96 kHz", tempoChangeInFirstTrack(), 96000, 144000},
         {"SMPTE 25 fps x 40 ticks", smpte(25, 40, 2500), 48000, 120000},
         {"SMPTE 29.97 drop-frame", smpte(29, 10, 30000), 48000, 4804800},
         {"a track without end-of-track ends at its last event", withoutEndOfTrack(), 48000, 24000},
@@ -113,6 +116,11 @@ TEST(MidiLength, SeekClampsAndReadsTheRestExactly)
         decoder->seek(target);
         EXPECT_EQ(static_cast<std::int64_t>(decoder->read(buffer.data(), buffer.size())), left);
     }
+}
+
+TEST(MidiLength, AnOutputRateFluidSynthCannotRenderIsRefused)
+{
+    EXPECT_THROW(openMidiDecoder(oneNote(960), "a.mid", {192000, 2}), Failure);
 }
 
 TEST(MidiDetect, RecognisesMidiAndRmiHeadsOnly)

@@ -108,11 +108,40 @@ TEST(MidiRender, SeekIntoARestIsSilentFromItsFirstFrame)
 {
     TrackWriter t;
     t.program(0, 0, ocarina).noteOn(0, 0, 69).noteOff(480, 0, 69).end(1920);  // 0.5 s of note, 2 s of rest
-    const auto decoder = openMidiDecoder(testing::smfFile(0, 480, {t}), "rest.mid", {rate, 2});
-    readFrames(*decoder, rate / 4 + 7);  // mid-note, off FluidSynth's block grid
-    decoder->seek(2 * rate);
-    const auto after = readFrames(*decoder, 256);
-    EXPECT_LT(testing::rms(after), 1e-6);  // -120 dB: what is left of cleared reverb and chorus lines
+    const Bytes rest = testing::smfFile(0, 480, {t});
+    // Another file first, left with notes sounding at various points: nothing of it may leak either.
+    for (const std::size_t before : {0, rate * 6 / 10, rate * 7 / 10, rate * 8 / 10, rate * 9 / 10}) {
+        SCOPED_TRACE(before);
+        readFrames(*openMidiDecoder(twoPitches(), "before.mid", {rate, 2}), before);
+        const auto decoder = openMidiDecoder(rest, "rest.mid", {rate, 2});
+        readFrames(*decoder, rate / 4 + 7);  // mid-note, off FluidSynth's block grid
+        decoder->seek(2 * rate);
+        const auto after = readFrames(*decoder, 256);
+        EXPECT_LT(testing::rms(after), 1e-6);  // -120 dB: what is left of cleared reverb and chorus lines
+    }
+}
+
+// A note held across the seek target is struck again there, unless an all-notes-off ended it before.
+TEST(MidiRender, SeekIntoAHeldNoteSoundsIt)
+{
+    struct Case {
+        const char* name;
+        std::uint8_t controller;  // sent at 1 s; 7 (volume) leaves the note on
+        bool sounds;
+    };
+    for (const Case c : {Case{"held", 7, true}, Case{"all notes off", 123, false}, Case{"all sound off", 120, false}}) {
+        SCOPED_TRACE(c.name);
+        TrackWriter t;
+        t.program(0, 0, ocarina).noteOn(0, 0, 69).raw(960, {0xB0, c.controller, 100}).noteOff(1920, 0, 69).end();
+        const auto decoder = openMidiDecoder(testing::smfFile(0, 480, {t}), "held.mid", {rate, 2});
+        decoder->seek(2 * rate);
+        const auto after = readFrames(*decoder, rate / 5);
+        if (c.sounds) {
+            EXPECT_NEAR(pitchOf(after), a4, 3.0);
+        } else {
+            EXPECT_LT(testing::rms(after), 1e-6);
+        }
+    }
 }
 
 // Two decoders take turns on the one synthesizer, as the engine's old and new track do around a file change:

@@ -39,13 +39,18 @@ done
 unexpected=$(cd "$root" && find . -type f | grep -vE '^\./usr/(bin/TamroPlayer30|share/applications/tamroplayer30\.desktop|share/icons/hicolor/[0-9]+x[0-9]+/apps/tamroplayer30\.png)$' || true)
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
 
-# Still running after two seconds, it has started; `timeout` then ends it (status 124).
+# Still running after two seconds, it has started; it must then end on SIGTERM as `timeout` sends it
+# (status 124), as at the end of a session. Status 137 means it ignored SIGTERM and had to be killed.
 if [ -x "$bin" ]; then
     set +e
-    QT_QPA_PLATFORM=offscreen timeout 2 "$bin" >"$scratch/run.log" 2>&1
+    QT_QPA_PLATFORM=offscreen timeout -k 3 2 "$bin" >"$scratch/run.log" 2>&1
     ran=$?
     set -e
-    [ $ran -eq 124 ] || { cat "$scratch/run.log" >&2; fail "the unpacked program ended with status $ran within 2 s"; }
+    case $ran in
+    124) ;;
+    137) fail "the unpacked program ignored SIGTERM" ;;
+    *) cat "$scratch/run.log" >&2; fail "the unpacked program ended with status $ran within 2 s" ;;
+    esac
 fi
 [ $status -eq 0 ] && echo "package $(basename "$deb") checked: Depends: $depends"
 exit $status

@@ -36,6 +36,34 @@ TEST(AboutWindow, IsAFixedWindowWithCloseBoxOnly)
     EXPECT_EQ(about.palette().color(about.backgroundRole()), about.palette().color(QPalette::Button));
 }
 
+TEST(AboutWindow, OpensCentredOverTheMainWindowAndOnTheScreen)
+{
+    struct Case {
+        const char* what;
+        QRect frmmain;
+        QPoint about;  // top-left of the client area, frame not counted
+    };
+    QWidget probe;
+    probe.show();
+    ASSERT_EQ(probe.screen()->availableGeometry(), QRect(0, 0, 800, 800));  // the offscreen screen
+    const int frame = probe.geometry().left() - probe.frameGeometry().left();  // its windows' frame width
+    const Case cases[] = {
+        {"centred", {375, 182, 224, 253}, {375, 240}},
+        {"compact main window", {375, 182, 224, 90}, {375, 158}},
+        {"kept off the left and top edges", {0, 0, 100, 50}, {frame, frame}},
+        {"kept off the right and bottom edges", {700, 750, 100, 50}, {800 - frame - 224, 800 - frame - 137}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QWidget frmmain;
+        frmmain.setGeometry(c.frmmain);
+        frmmain.show();
+        About about(&frmmain);
+        about.show();
+        EXPECT_EQ(about.geometry(), QRect(c.about, QSize(224, 137)));
+    }
+}
+
 struct Placed {
     const char* name;
     QRect pixels;  // Left, Top, Width, Height at 15 twips a pixel

@@ -35,11 +35,6 @@ TEST(LinkCursor, IsAHandWithTheFingertipAsHotSpot)
     EXPECT_EQ(hand.pixel(12, 1), qRgb(255, 255, 255));  // the fingertip, under the hot spot
     EXPECT_EQ(hand.pixel(12, 0), qRgb(0, 0, 0));         // its outline just above
     EXPECT_EQ(qAlpha(hand.pixel(0, 0)), 0);
-    EXPECT_EQ(qAlpha(hand.pixel(31, 31)), 0);
-    bool cuff = false;
-    for (int y = 0; y < 32; ++y)
-        cuff = cuff || hand.pixel(15, y) == qRgb(0, 0, 255);
-    EXPECT_TRUE(cuff);
     EXPECT_EQ(handCursor().hotSpot(), QPoint(12, 1));
 }
 

@@ -10,11 +10,19 @@ extern "C" {
 
 namespace tamro::audio {
 
+namespace {
+
+// Far beyond any real track (about 290 days at 44.1 kHz), and far from overflowing the arithmetic below, whatever
+// a damaged header claims.
+constexpr std::int64_t maxSamples = std::int64_t{1} << 40;
+
+}  // namespace
+
 DecodedStream::DecodedStream(const OutputFormat& out, int sourceRate, std::int64_t sourceLength)
     : out_(out),
       sourceRate_(sourceRate),
-      sourceLength_(std::max<std::int64_t>(0, sourceLength)),
-      length_(av_rescale_rnd(sourceLength_, out.sampleRate, sourceRate, AV_ROUND_NEAR_INF)),
+      sourceLength_(std::clamp<std::int64_t>(sourceLength, 0, maxSamples)),
+      length_(std::max<std::int64_t>(0, av_rescale_rnd(sourceLength_, out.sampleRate, sourceRate, AV_ROUND_NEAR_INF))),
       resampler_(out)
 {
 }
@@ -72,7 +80,7 @@ bool DecodedStream::refill()
         if (auto decoded = nextFrame()) {
             const AVFrame& frame = *decoded->frame;
             // A frame that starts later than wanted (a seek that landed late) is taken to start where wanted.
-            const std::int64_t at = std::min(decoded->position, sourceNext_);
+            const std::int64_t at = std::clamp(decoded->position, sourceNext_ - maxSamples, sourceNext_);
             const std::int64_t first = sourceNext_ - at;  // samples before the wanted one: discarded
             const std::int64_t last = std::min<std::int64_t>(frame.nb_samples, sourceLength_ - at);
             if (first < last && !resampler_.convert(frame, static_cast<int>(first), static_cast<int>(last - first), pending_)) {

@@ -104,10 +104,12 @@ private:
         case SEEK_SET:
             break;
         case SEEK_CUR:
-            offset += self.position_;
+            if (__builtin_add_overflow(offset, self.position_, &offset))
+                return AVERROR(EINVAL);
             break;
         case SEEK_END:
-            offset += self.file_.size();
+            if (__builtin_add_overflow(offset, self.file_.size(), &offset))
+                return AVERROR(EINVAL);
             break;
         default:
             return AVERROR(EINVAL);
@@ -122,6 +124,13 @@ private:
     std::int64_t position_ = 0;
     IoContextPtr io_;
 };
+
+// A time stamp that a damaged file cannot push into overflowing the arithmetic on it.
+bool plausible(std::int64_t timestamp)
+{
+    constexpr std::int64_t limit = std::int64_t{1} << 52;
+    return timestamp != AV_NOPTS_VALUE && timestamp > -limit && timestamp < limit;
+}
 
 int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
 {
@@ -221,6 +230,7 @@ public:
           format_(std::move(opened.format)),
           stream_(opened.stream),
           origin_(opened.origin),
+          start_(opened.origin),
           dataStart_(opened.dataStart),
           blockAlign_(opened.blockAlign),
           samplesPerBlock_(opened.samplesPerBlock)
@@ -232,24 +242,82 @@ public:
         if (!frame_ || !packet_)
             throw Failure(io_->file().refusal("out of memory"));
         rate_ = opened.sampleRate;
+        // Decoders that hold frames back label their first output with a later packet's time stamp: the first
+        // frame decoded is the track's start, and the labels are counted from its label.
+        if (receive()) {
+            haveFirst_ = true;
+            if (plausible(frame_->best_effort_timestamp))
+                origin_ = frame_->best_effort_timestamp;
+            const AVCodecID id = stream->codecpar->codec_id;
+            if ((id == AV_CODEC_ID_WMAV1 || id == AV_CODEC_ID_WMAV2) && frame_->nb_samples > 0)
+                frameLength_ = frame_->nb_samples;
+        }
     }
 
 protected:
     std::optional<Decoded> nextFrame() override
     {
+        if (haveFirst_) {
+            haveFirst_ = false;
+            needTimestamp_ = false;
+            expected_ = frame_->nb_samples;
+            return Decoded{frame_.get(), 0};
+        }
+        while (receive()) {
+            std::int64_t position = expected_;
+            // Until the sample sought is reached, each frame's own stamp places it: some demuxers (Ogg) stamp the
+            // first packets after a seek wrongly and correct themselves a page later. From there on, frames follow
+            // each other without gaps.
+            if (anchoring_ && plausible(frame_->best_effort_timestamp)) {
+                position = av_rescale_q(frame_->best_effort_timestamp - origin_, format_->streams[stream_]->time_base, AVRational{1, rate_});
+                // ASF stamps are whole milliseconds; WMA 1 and 2 frames all have one length: snap to the frame.
+                if (frameLength_ > 0)
+                    position = (position + frameLength_ / 2) / frameLength_ * frameLength_;
+                // Landed after the sample wanted: go further back.
+                if (needTimestamp_ && position > seekSample_ && seekAttempt_ < 3) {
+                    seekBefore(seekSample_, ++seekAttempt_);
+                    continue;
+                }
+            }
+            needTimestamp_ = false;
+            if (position + frame_->nb_samples > seekSample_)
+                anchoring_ = false;
+            expected_ = position + frame_->nb_samples;
+            return Decoded{frame_.get(), position};
+        }
+        return std::nullopt;
+    }
+
+    void restartAt(std::int64_t sample) override
+    {
+        haveFirst_ = false;
+        if (samplesPerBlock_ > 0) {
+            avcodec_flush_buffers(codec_.get());
+            draining_ = false;
+            const std::int64_t block = sample / samplesPerBlock_;
+            if (av_seek_frame(format_.get(), stream_, dataStart_ + block * blockAlign_, AVSEEK_FLAG_BYTE) >= 0) {
+                needTimestamp_ = false;
+                anchoring_ = false;
+                expected_ = block * samplesPerBlock_;
+                return;
+            }
+        }
+        seekSample_ = sample;
+        seekAttempt_ = 0;
+        seekBefore(sample, 0);
+    }
+
+private:
+    // The next decoded frame into frame_; false at the end or at an error it cannot get past.
+    bool receive()
+    {
         // Bounded, so that a file which keeps failing in the same place ends instead of spinning.
         for (int failures = 0; failures < 1000;) {
             const int received = avcodec_receive_frame(codec_.get(), frame_.get());
-            if (received == 0) {
-                std::int64_t position = expected_;
-                if (needTimestamp_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE)
-                    position = av_rescale_q(frame_->best_effort_timestamp - origin_, format_->streams[stream_]->time_base, AVRational{1, rate_});
-                needTimestamp_ = false;
-                expected_ = position + frame_->nb_samples;
-                return Decoded{frame_.get(), position};
-            }
+            if (received == 0)
+                return true;
             if (received != AVERROR(EAGAIN) || draining_)
-                return std::nullopt;
+                return false;
             const int read = av_read_frame(format_.get(), packet_.get());
             if (read < 0) {
                 if (read != AVERROR_EOF && ++failures < 32)
@@ -262,36 +330,35 @@ protected:
                 ++failures;
             av_packet_unref(packet_.get());
         }
-        return std::nullopt;
+        return false;
     }
 
-    void restartAt(std::int64_t sample) override
+    // Seeks to a packet well before `sample`, so that the decoder has settled by then: further back on each
+    // attempt, from the start of the stream on the last.
+    void seekBefore(std::int64_t sample, int attempt)
     {
         avcodec_flush_buffers(codec_.get());
         draining_ = false;
-        if (samplesPerBlock_ > 0) {
-            const std::int64_t block = sample / samplesPerBlock_;
-            if (av_seek_frame(format_.get(), stream_, dataStart_ + block * blockAlign_, AVSEEK_FLAG_BYTE) >= 0) {
-                needTimestamp_ = false;
-                expected_ = block * samplesPerBlock_;
-                return;
-            }
-        }
-        AVStream* stream = format_->streams[stream_];
-        const std::int64_t target = origin_ + av_rescale_q(sample, AVRational{1, rate_}, stream->time_base);
         needTimestamp_ = true;
-        expected_ = sample;  // in case the frames carry no time stamps
-        if (av_seek_frame(format_.get(), stream_, target, AVSEEK_FLAG_BACKWARD) < 0) {
-            av_seek_frame(format_.get(), stream_, origin_, AVSEEK_FLAG_BACKWARD);
-            expected_ = 0;
-        }
+        anchoring_ = true;
+        const std::int64_t preroll = attempt >= 3 ? sample : std::min<std::int64_t>(sample, std::int64_t{rate_ / 2} << (3 * attempt));
+        const std::int64_t from = sample - preroll;
+        expected_ = from;  // in case the frames carry no time stamps
+        const std::int64_t offset = av_rescale_q(from, AVRational{1, rate_}, format_->streams[stream_]->time_base);
+        if (from > 0 && plausible(offset) && av_seek_frame(format_.get(), stream_, origin_ + offset, AVSEEK_FLAG_BACKWARD) >= 0)
+            return;
+        // The start: where the first frame came from.
+        expected_ = 0;
+        if (av_seek_frame(format_.get(), stream_, start_, AVSEEK_FLAG_BACKWARD) < 0)
+            av_seek_frame(format_.get(), -1, dataStart_, AVSEEK_FLAG_BYTE);
     }
 
 private:
     std::unique_ptr<FileIo> io_;
     FormatContextPtr format_;
     int stream_;
-    std::int64_t origin_;
+    std::int64_t origin_;  // the time stamp that labels the first frame decoded
+    std::int64_t start_;   // the stream's own start time
     std::int64_t dataStart_;
     int blockAlign_;
     std::int64_t samplesPerBlock_;
@@ -301,7 +368,12 @@ private:
     PacketPtr packet_;
     bool needTimestamp_ = true;
     bool draining_ = false;
+    bool haveFirst_ = false;
+    bool anchoring_ = false;
     std::int64_t expected_ = 0;
+    std::int64_t seekSample_ = 0;
+    int seekAttempt_ = 0;
+    std::int64_t frameLength_ = 0;  // when every frame has this many samples
 };
 
 // The stream's length in samples, or -1 when the container does not say.
@@ -368,10 +440,10 @@ std::unique_ptr<Decoder> openDemuxed(std::unique_ptr<FileIo> io, const AVInputFo
     result.stream = stream;
     result.sampleRate = codec.sample_rate;
     result.length = length;
-    result.origin = audio.start_time != AV_NOPTS_VALUE ? audio.start_time : 0;
+    result.origin = plausible(audio.start_time) ? audio.start_time : 0;
+    result.dataStart = std::max<std::int64_t>(dataStart, 0);
     if ((codec.codec_id == AV_CODEC_ID_ADPCM_MS || codec.codec_id == AV_CODEC_ID_ADPCM_IMA_WAV) && codec.block_align > 0 &&
         codec.extradata_size >= 2 && dataStart >= 0) {
-        result.dataStart = dataStart;
         result.blockAlign = codec.block_align;
         result.samplesPerBlock = codec.extradata[0] | (codec.extradata[1] << 8);  // wSamplesPerBlock
     }

@@ -3,6 +3,7 @@
 #include "base/failure.h"
 #include "platform/audio/rmi.h"
 #include "platform/audio/smf.h"
+#include "platform/audio/sound_file.h"
 #include "platform/audio/synth_host.h"
 #include "platform/audio/tempo_map.h"
 
@@ -24,9 +25,7 @@ public:
         events_ = std::move(song.events);
         sysex_ = std::move(song.sysex);
         const TempoMap tempo(song.division, song.tempos, format.sampleRate);
-        frames_.reserve(events_.size());
-        for (const MidiEvent& event : events_)
-            frames_.push_back(tempo.frameAt(event.tick));
+        frames_ = tempo.framesOf(events_);
         length_ = tempo.frameAt(song.lastTick);
     }
 
@@ -46,8 +45,10 @@ public:
         }
         std::size_t done = 0;
         while (done < want) {
-            while (next_ < events_.size() && frames_[next_] <= position_)
-                session.send(events_[next_++], sysex_);
+            while (next_ < events_.size() && frames_[next_] <= position_) {
+                session.send(events_[next_], sysexOf(events_[next_]));
+                ++next_;
+            }
             const std::int64_t until = next_ < events_.size() ? frames_[next_] : length_;
             const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(
                 static_cast<std::int64_t>(want - done), until - position_));
@@ -67,6 +68,13 @@ public:
 private:
     static constexpr std::size_t maxRead = std::size_t{1} << 24;
 
+    std::span<const std::uint8_t> sysexOf(const MidiEvent& event) const
+    {
+        if (event.status != 0xF0 || event.sysex >= sysex_.size())
+            return {};
+        return sysex_[event.sysex];
+    }
+
     void rebuildState(SynthHost::Session& session)
     {
         next_ = static_cast<std::size_t>(std::lower_bound(frames_.begin(), frames_.end(), position_) - frames_.begin());
@@ -76,17 +84,20 @@ private:
         for (std::size_t i = 0; i < next_; ++i) {
             const MidiEvent& event = events_[i];
             const int kind = event.status & 0xF0;
-            if (kind == 0x90 || kind == 0x80)
+            if (kind == 0x90 || kind == 0x80) {
                 held[event.status & 0x0F][event.data1] = kind == 0x90 ? event.data2 : 0;
-            else
-                session.send(event, sysex_, false);
+                continue;
+            }
+            if (kind == 0xB0 && (event.data1 == 120 || event.data1 == 123))  // all sound off, all notes off
+                held[event.status & 0x0F].fill(0);
+            session.send(event, sysexOf(event), false);
         }
         for (int channel = 0; channel < 16; ++channel)
             for (int key = 0; key < 128; ++key)
                 if (const std::uint8_t velocity = held[channel][key])
                     session.send({.status = static_cast<std::uint8_t>(0x90 | channel),
                                   .data1 = static_cast<std::uint8_t>(key), .data2 = velocity},
-                                 sysex_);
+                                 {});
     }
 
     std::shared_ptr<SynthHost> host_;
@@ -94,7 +105,7 @@ private:
     int channels_;
     std::vector<MidiEvent> events_;
     std::vector<std::int64_t> frames_;  // frame of each event, non-decreasing
-    std::vector<std::uint8_t> sysex_;
+    std::vector<std::vector<std::uint8_t>> sysex_;
     std::int64_t length_ = 0;
     std::int64_t position_ = 0;
     std::size_t next_ = 0;  // first event not yet sent
@@ -111,7 +122,7 @@ bool looksLikeMidi(std::span<const std::uint8_t> head)
 std::unique_ptr<Decoder> openMidiDecoder(std::span<const std::uint8_t> fileBytes, const std::string& path,
                                          const OutputFormat& format)
 {
-    const auto refuse = [&](const std::string& reason) { return Failure("Cannot open '" + path + "': " + reason); };
+    const auto refuse = [&](const std::string& reason) { return Failure(cannotOpen(path, reason)); };
     if (format.channels < 1 || format.sampleRate <= 0)
         throw refuse("the output format is invalid");
     MidiSong song;

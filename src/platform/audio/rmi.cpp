@@ -24,7 +24,7 @@ bool isRmi(std::span<const std::uint8_t> bytes)
 std::span<const std::uint8_t> unwrapRmi(std::span<const std::uint8_t> bytes)
 {
     if (!isRmi(bytes))
-        throw MidiFormatError("not an RMI file (no RIFF RMID header)");
+        throw MidiFormatError("it is not an RMI file (no RIFF RMID header)");
     // The RIFF size is not trusted: chunks are walked up to the real end of the file.
     std::size_t pos = 12;
     while (bytes.size() - pos >= 8) {

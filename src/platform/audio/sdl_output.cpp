@@ -12,8 +12,8 @@ namespace tamro::audio {
 SdlOutput::AudioSubsystem::AudioSubsystem()
 {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Tamro?Player v3.0");
-    // SDL would otherwise take over SIGINT and SIGTERM and turn them into events nobody reads: the player
-    // could then not be ended by a signal.
+    // Qt runs the process: SDL's own SIGINT/SIGTERM handlers would turn `kill` or the end of the session
+    // into an SDL event that nobody reads, and the player would not quit.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         throw Failure(std::string("Cannot start the sound system: ") + SDL_GetError());

@@ -96,9 +96,9 @@ int dataBytes(std::uint8_t status)
 // Ticks beyond this cannot come from a real file and would only risk overflow later.
 constexpr std::int64_t maxTick = std::int64_t{1} << 56;
 
-// Appends the track's events; returns false when the track stopped before its end-of-track event
-// because the bytes ran out or made no sense.
-bool parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
+// Appends the track's events up to its end-of-track event, or up to the last whole event when the bytes
+// run out or stop making sense.
+void parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
 {
     ByteReader in(chunk);
     std::int64_t tick = 0;
@@ -106,13 +106,13 @@ bool parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
     while (!in.atEnd()) {
         const auto delta = in.vlq();
         if (!delta)
-            return false;
+            return;
         tick += *delta;
         if (tick > maxTick)
-            return false;
+            return;
         const auto first = in.peek();
         if (!first)
-            return false;
+            return;
 
         std::uint8_t status = *first;
         if (status & 0x80u)
@@ -120,7 +120,7 @@ bool parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
         else if (running != 0)
             status = running;
         else
-            return false;  // a data byte with no status to run on
+            return;  // a data byte with no status to run on
 
         MidiEvent event;
         event.tick = tick;
@@ -129,12 +129,12 @@ bool parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
             running = status;
             const auto d1 = in.byte();
             if (!d1 || (*d1 & 0x80u))
-                return false;
+                return;
             event.data1 = *d1;
             if (dataBytes(status) == 2) {
                 const auto d2 = in.byte();
                 if (!d2 || (*d2 & 0x80u))
-                    return false;
+                    return;
                 event.data2 = *d2;
             }
             song.events.push_back(event);
@@ -142,48 +142,42 @@ bool parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
         } else if (status == 0xF0 || status == 0xF7) {
             const auto length = in.vlq();
             if (!length)
-                return false;
+                return;
             const auto payload = in.take(*length);
             if (!payload)
-                return false;
+                return;
             // Only a whole F0 ... F7 message is sent; escapes and split messages mark time only.
-            if (status == 0xF0 && !payload->empty() && payload->back() == 0xF7 && payload->size() > 1) {
-                const std::size_t size = payload->size() - 1;
-                if (song.sysex.size() + size > 0xFFFFFFFFu)
-                    return false;
-                event.sysexOffset = static_cast<std::uint32_t>(song.sysex.size());
-                event.sysexSize = static_cast<std::uint32_t>(size);
-                song.sysex.insert(song.sysex.end(), payload->begin(), payload->begin() + static_cast<std::ptrdiff_t>(size));
-            } else {
-                event.status = 0xFF;
+            if (status == 0xF0 && payload->size() > 1 && payload->back() == 0xF7) {
+                if (song.sysex.size() >= 0xFFFFFFFFu)
+                    return;
+                event.sysex = static_cast<std::uint32_t>(song.sysex.size());
+                song.sysex.emplace_back(payload->begin(), payload->end() - 1);
+                song.events.push_back(event);
             }
-            song.events.push_back(event);
             song.lastTick = std::max(song.lastTick, tick);
         } else if (status == 0xFF) {
             const auto type = in.byte();
             if (!type)
-                return false;
+                return;
             const auto length = in.vlq();
             if (!length)
-                return false;
+                return;
             const auto payload = in.take(*length);
             if (!payload)
-                return false;
-            song.events.push_back(event);
-            song.lastTick = std::max(song.lastTick, tick);
+                return;
+            song.lastTick = std::max(song.lastTick, tick);  // meta events mark time; none is sent
             if (*type == 0x51 && payload->size() >= 3) {
                 const std::uint32_t micros = (std::uint32_t{(*payload)[0]} << 16) |
                                              (std::uint32_t{(*payload)[1]} << 8) | (*payload)[2];
                 if (micros > 0)
                     song.tempos.push_back({tick, micros});
             } else if (*type == 0x2F) {
-                return true;
+                return;
             }
         } else {
-            return false;  // real-time and common messages have no place in a file
+            return;  // real-time and common messages have no place in a file
         }
     }
-    return false;  // no end-of-track event
 }
 
 }  // namespace
@@ -191,7 +185,7 @@ bool parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
 MidiSong parseSmf(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() < 14 || std::memcmp(bytes.data(), "MThd", 4) != 0)
-        throw MidiFormatError("not a Standard MIDI File (no MThd header)");
+        throw MidiFormatError("it is not a Standard MIDI File (no MThd header)");
     const std::uint32_t headerLength = bigEndian32(bytes.data() + 4);
     if (headerLength < 6 || headerLength > bytes.size() - 8)
         throw MidiFormatError("the MIDI header is corrupt");
@@ -203,6 +197,9 @@ MidiSong parseSmf(std::span<const std::uint8_t> bytes)
 
     MidiSong song;
     song.division = parseDivision(bigEndian16(bytes.data() + 12));
+    // Sized from the bytes really there, never from a count in the file: a usual event takes three or four.
+    song.events.reserve(bytes.size() / 3);
+    std::vector<std::size_t> trackStarts;
 
     // Every track is read, whatever count the header claims; a chunk longer than the file is read as far
     // as it goes.
@@ -213,21 +210,29 @@ MidiSong parseSmf(std::span<const std::uint8_t> bytes)
         const std::size_t declared = bigEndian32(id + 4);
         pos += 8;
         const std::size_t length = std::min(declared, bytes.size() - pos);
-        if (length < declared)
-            song.truncated = true;
         if (std::memcmp(id, "MTrk", 4) == 0) {
             ++tracks;
-            if (!parseTrack(bytes.subspan(pos, length), song))
-                song.truncated = true;
+            trackStarts.push_back(song.events.size());
+            parseTrack(bytes.subspan(pos, length), song);
         }
         pos += length;
     }
     if (tracks == 0)
         throw MidiFormatError("the MIDI file has no tracks");
 
-    // Tracks were appended one after another; a stable sort keeps track order, then file order, at equal ticks.
+    // Each track is in time order already: merging neighbours pairwise keeps track order, then file order,
+    // at equal ticks, in n log(tracks) steps.
     auto byTick = [](const auto& a, const auto& b) { return a.tick < b.tick; };
-    std::stable_sort(song.events.begin(), song.events.end(), byTick);
+    trackStarts.push_back(song.events.size());
+    for (std::size_t width = 1; width + 1 < trackStarts.size(); width *= 2) {
+        for (std::size_t first = 0; first + width + 1 < trackStarts.size(); first += 2 * width) {
+            const std::size_t last = std::min(first + 2 * width, trackStarts.size() - 1);
+            const auto begin = song.events.begin();
+            std::inplace_merge(begin + static_cast<std::ptrdiff_t>(trackStarts[first]),
+                               begin + static_cast<std::ptrdiff_t>(trackStarts[first + width]),
+                               begin + static_cast<std::ptrdiff_t>(trackStarts[last]), byTick);
+        }
+    }
     std::stable_sort(song.tempos.begin(), song.tempos.end(), byTick);
     return song;
 }

@@ -17,14 +17,12 @@ public:
 
 struct MidiEvent {
     std::int64_t tick = 0;
-    // Channel messages keep their status byte (0x80..0xEF); 0xF0 is a System Exclusive message whose
-    // bytes are sysex[sysexOffset, sysexOffset + sysexSize) without the leading F0 and the closing F7;
-    // 0xFF is a meta event that marks time only (end of track, text, ...).
+    // Channel messages keep their status byte (0x80..0xEF); 0xF0 is a System Exclusive message, whose
+    // bytes are MidiSong::sysex[sysex]. Meta events are not kept: they only mark time (MidiSong::lastTick).
     std::uint8_t status = 0;
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;
-    std::uint32_t sysexOffset = 0;
-    std::uint32_t sysexSize = 0;
+    std::uint32_t sysex = 0;
 };
 
 struct TempoChange {
@@ -43,11 +41,11 @@ struct Division {
 
 struct MidiSong {
     Division division;
-    std::vector<MidiEvent> events;     // all tracks, ordered by tick, then track, then position in track
+    std::vector<MidiEvent> events;     // what is sent to the synthesizer, from all tracks, ordered by tick,
+                                       // then track, then position in track
     std::vector<TempoChange> tempos;   // from every track, ordered the same way
-    std::vector<std::uint8_t> sysex;   // payloads referenced by the 0xF0 events
-    std::int64_t lastTick = 0;         // tick of the last event of any kind, end of track included
-    bool truncated = false;            // some track ended early: corrupt or cut short, played as far as it goes
+    std::vector<std::vector<std::uint8_t>> sysex;  // System Exclusive messages without the F0 and the F7
+    std::int64_t lastTick = 0;  // tick of the last event of any kind, end of track included
 };
 
 // Throws MidiFormatError when the bytes hold no playable MIDI file: no "MThd" header, a bad division,

@@ -12,6 +12,8 @@ namespace tamro::audio {
 namespace {
 
 constexpr int renderBlock = 4096;  // frames per FluidSynth call, and of the scratch buffer
+constexpr int maxFadeBlocks = 16;  // killed voices fade out within a few internal blocks
+constexpr float inaudible = 1e-6f;  // -120 dB; FluidSynth's effects keep a floor near 1e-8
 
 void quietFluidSynth()
 {
@@ -89,11 +91,17 @@ void SynthHost::Session::reset()
     const auto ahead = static_cast<int>((static_cast<std::uint64_t>(block) - host_.framesWritten_ % static_cast<std::uint64_t>(block)) % static_cast<std::uint64_t>(block));
     if (ahead > 0)
         host_.renderStereo(host_.scratch_.data(), ahead, 2);
-    // The reset alone lets voices fade through their release; killing them afterwards still leaves one
-    // block of de-click fade, which is rendered away before reverb and chorus are cleared once more.
+    // The reset alone lets voices fade through their release; killing them afterwards still leaves a
+    // de-click fade of a few blocks, which is rendered away before reverb and chorus are cleared once more.
     fluid_synth_system_reset(synth);
     fluid_synth_all_sounds_off(synth, -1);
-    host_.renderStereo(host_.scratch_.data(), block, 2);
+    for (int i = 0; i < maxFadeBlocks; ++i) {
+        float* scratch = host_.scratch_.data();
+        host_.renderStereo(scratch, block, 2);
+        const auto [low, high] = std::minmax_element(scratch, scratch + 2 * block);
+        if (std::max(-*low, *high) < inaudible)
+            break;
+    }
     fluid_synth_system_reset(synth);
 }
 
@@ -131,9 +139,9 @@ void SynthHost::Session::send(const MidiEvent& event, std::span<const std::uint8
         fluid_synth_pitch_bend(synth, channel, event.data1 | (event.data2 << 7));
         break;
     case 0xF0:
-        if (event.status == 0xF0 && event.sysexSize > 0 && std::size_t{event.sysexOffset} + event.sysexSize <= sysex.size())
-            fluid_synth_sysex(synth, reinterpret_cast<const char*>(sysex.data() + event.sysexOffset),
-                              static_cast<int>(event.sysexSize), nullptr, nullptr, nullptr, 0);
+        if (event.status == 0xF0 && !sysex.empty() && sysex.size() <= 0x7FFFFFFF)
+            fluid_synth_sysex(synth, reinterpret_cast<const char*>(sysex.data()), static_cast<int>(sysex.size()),
+                              nullptr, nullptr, nullptr, 0);
         break;
     default:
         break;

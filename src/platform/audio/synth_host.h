@@ -46,7 +46,8 @@ public:
         bool takenOver() const { return takenOver_; }
         // Silence at once and return every channel to its power-on state; no earlier sound comes out later.
         void reset();
-        // Sends one event; notes are left out when `withNotes` is false (rebuilding state only).
+        // Sends one event (`sysex`: the bytes of a System Exclusive event); notes are left out when
+        // `withNotes` is false (rebuilding state only).
         void send(const MidiEvent& event, std::span<const std::uint8_t> sysex, bool withNotes = true);
         // Renders `frames` interleaved frames into `out` (extra channels silent; mono gets the mix).
         void render(float* out, std::size_t frames, int channels);

@@ -26,10 +26,32 @@ TempoMap::TempoMap(const Division& division, std::span<const TempoChange> tempos
 
 std::int64_t TempoMap::frameAt(std::int64_t tick) const
 {
+    if (division_.smpte)
+        return frameIn(nullptr, tick);
+    auto after = std::upper_bound(segments_.begin(), segments_.end(), tick,
+                                  [](std::int64_t t, const Segment& s) { return t < s.tick; });
+    return frameIn(&*(after - 1), tick);
+}
+
+std::vector<std::int64_t> TempoMap::framesOf(std::span<const MidiEvent> events) const
+{
+    std::vector<std::int64_t> frames;
+    frames.reserve(events.size());
+    std::size_t segment = 0;
+    for (const MidiEvent& event : events) {
+        while (segment + 1 < segments_.size() && segments_[segment + 1].tick <= event.tick)
+            ++segment;
+        frames.push_back(frameIn(division_.smpte ? nullptr : &segments_[segment], event.tick));
+    }
+    return frames;
+}
+
+std::int64_t TempoMap::frameIn(const Segment* segment, std::int64_t tick) const
+{
     // time = numerator / denominator seconds; frames = time * rate, rounded half up.
     Wide numerator = 0;
     Wide denominator = 1;
-    if (division_.smpte) {
+    if (!segment) {
         numerator = Wide{tick};
         denominator = Wide{division_.framesPerSecond} * division_.ticksPerFrame;
         if (division_.framesPerSecond == 29) {  // drop-frame timecode runs at 30000/1001 frames per second
@@ -37,13 +59,15 @@ std::int64_t TempoMap::frameAt(std::int64_t tick) const
             denominator = Wide{30000} * division_.ticksPerFrame;
         }
     } else {
-        auto after = std::upper_bound(segments_.begin(), segments_.end(), tick,
-                                      [](std::int64_t t, const Segment& s) { return t < s.tick; });
-        const Segment& segment = *(after - 1);
-        numerator = segment.microTicks + Wide{tick - segment.tick} * segment.microsPerQuarter;
+        numerator = segment->microTicks + Wide{tick - segment->tick} * segment->microsPerQuarter;
         denominator = Wide{division_.ticksPerQuarter} * 1000000;
     }
-    const Wide frames = (2 * numerator * sampleRate_ + denominator) / (2 * denominator);
+    const Wide scaled = 2 * numerator * sampleRate_ + denominator;
+    // 128-bit division is slow; any real file's times fit 64 bits.
+    constexpr Wide fast = std::numeric_limits<std::int64_t>::max();
+    const Wide frames = scaled <= fast && 2 * denominator <= fast
+                            ? Wide{static_cast<std::int64_t>(scaled) / static_cast<std::int64_t>(2 * denominator)}
+                            : scaled / (2 * denominator);
     if (frames > std::numeric_limits<std::int64_t>::max() / 4)
         throw MidiFormatError("the MIDI file's timing runs beyond any playable length");
     return static_cast<std::int64_t>(frames);

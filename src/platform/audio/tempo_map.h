@@ -18,6 +18,9 @@ public:
     // time is too far out to count in frames.
     std::int64_t frameAt(std::int64_t tick) const;
 
+    // frameAt() of every event, in one pass over events ordered by tick.
+    std::vector<std::int64_t> framesOf(std::span<const MidiEvent> events) const;
+
 private:
     __extension__ using Wide = __int128;
 
@@ -26,6 +29,9 @@ private:
         std::int64_t microsPerQuarter = 500000;
         Wide microTicks = 0;  // microseconds x ticks-per-quarter elapsed before `tick`
     };
+
+    // The frame of `tick`, which lies in `segment`; SMPTE timing has no segment.
+    std::int64_t frameIn(const Segment* segment, std::int64_t tick) const;
 
     Division division_;
     int sampleRate_;
