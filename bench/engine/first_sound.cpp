@@ -50,7 +50,8 @@ int main(int argc, char** argv)
         else if (a == "--mpg123")
             mp3 = argv[i + 1];
     }
-    tamro::bench::Capture capture(48000);
+    constexpr int captureRate = 48000;
+    tamro::bench::Capture capture(captureRate);
     std::this_thread::sleep_for(300ms);
 
     std::vector<double> engineMs, mpgMs, positionErrorMs, switchMs;
@@ -91,7 +92,7 @@ int main(int argc, char** argv)
             std::printf("  run %d: %.1f ms (first callback after %.1f ms)\n", r, engineMs.back(), ms(rendered - t0));
             // After a second of sound, compare the position with what the server played.
             std::this_thread::sleep_for(1s);
-            const double played = static_cast<double>(capture.soundFrames()) / rate;
+            const double played = static_cast<double>(capture.soundFrames()) / captureRate;
             positionErrorMs.push_back(1000.0 * (engine.position() - played));
             engine.stop();
             std::this_thread::sleep_for(700ms);

@@ -13,6 +13,8 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <csignal>
+#include <signal.h>
 #include <unistd.h>
 
 namespace tamro::audio {
@@ -72,6 +74,17 @@ TEST(SdlOutput, TheDiskDriverReceivesTheWholeToneAndTheTrackEnds)
     const std::span<const float> tone(&*first, static_cast<std::size_t>(last - first));
     EXPECT_NEAR(static_cast<double>(tone.size()), toneSeconds * format.sampleRate, 2.0) << "every frame, once";
     EXPECT_NEAR(testing::dominantFrequency(tone, format.sampleRate), 440.0, 1.0);
+}
+
+TEST(SdlOutput, LeavesTheTerminationSignalsToTheProgram)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SdlOutput output(1024);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction current {};
+        sigaction(signal, nullptr, &current);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << "signal " << signal;
+    }
 }
 
 }  // namespace

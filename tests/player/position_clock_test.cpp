@@ -42,16 +42,6 @@ TEST(PositionClock, FollowerAndClockShowTheSameRoundedSecond)
         << "each tick asks afresh";
 }
 
-TEST(PositionClock, TheClockRunsWhileHidden)
-{
-    Window w;
-    w.time.setVisible(false);
-    w.play.positionValue = 75;
-    w.clock.Timer2_Timer();
-    EXPECT_EQ(w.time.caption(), "01:15");
-    EXPECT_FALSE(w.time.visible());
-}
-
 TEST(PositionClock, AClickSeeksToTheSlidersValueAndTheTicksFollowFromThere)
 {
     Window w;

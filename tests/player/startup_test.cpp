@@ -38,14 +38,5 @@ TEST(Startup, PlaylistButtonTogglesOnlyBetweenTheTwoHeights)
     }
 }
 
-TEST(Startup, PressingPlaylistTwiceReturnsToCompact)
-{
-    Window w;
-    w.startup.Form_Load();
-    w.startup.Command1_Click();
-    w.startup.Command1_Click();
-    EXPECT_EQ(w.frmmain.heightTwips(), 1725.0f);
-}
-
 }  // namespace
 }  // namespace tamro::player

@@ -27,12 +27,10 @@ struct RangeCase {
 
 TEST(TrackStart, RangeAndTitleRoundHalfToEven)
 {
+    // The time text itself has its own table; here, that both steps round the same length half to even.
     const RangeCase cases[] = {
-        {0, 0, "/a.mp3 - (00:00)"},       {2.5, 2, "/a.mp3 - (00:02)"},     {3.5, 4, "/a.mp3 - (00:04)"},
-        {5.4, 5, "/a.mp3 - (00:05)"},     {29.6, 30, "/a.mp3 - (00:30)"},   {59.5, 60, "/a.mp3 - (01:00)"},
-        {60.5, 60, "/a.mp3 - (01:00)"},   {61.5, 62, "/a.mp3 - (01:02)"},   {119.4, 119, "/a.mp3 - (01:59)"},
-        {119.5, 120, "/a.mp3 - (02:00)"}, {185.6, 186, "/a.mp3 - (03:06)"}, {599.6, 600, "/a.mp3 - (10:00)"},
-        {3599.5, 3600, "/a.mp3 - (60:00)"}, {3725, 3725, "/a.mp3 - (62:05)"},
+        {0, 0, "/a.mp3 - (00:00)"}, {2.5, 2, "/a.mp3 - (00:02)"}, {3.5, 4, "/a.mp3 - (00:04)"},
+        {61.5, 62, "/a.mp3 - (01:02)"}, {185.6, 186, "/a.mp3 - (03:06)"}, {3599.5, 3600, "/a.mp3 - (60:00)"},
     };
     for (const RangeCase& c : cases) {
         Controls w;
@@ -79,14 +77,6 @@ TEST(TrackStart, AnOverflowingLengthFailsAndLeavesTheControls)
     EXPECT_THROW(w.steps.showTitle(), Failure);
     EXPECT_EQ(w.slider1.max(), 7);
     EXPECT_EQ(w.songname.caption(), "before");
-}
-
-TEST(TrackStart, ShowClockMakesTheHiddenClockVisible)
-{
-    Controls w;
-    w.time.setVisible(false);
-    w.steps.showClock();
-    EXPECT_TRUE(w.time.visible());
 }
 
 }  // namespace

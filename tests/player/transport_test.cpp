@@ -192,18 +192,6 @@ TEST(Transport, PreviousWithNoSelectionFailsAfterLoweringLastAndLoadsNothing)
     EXPECT_TRUE(w.play.calls.empty());
 }
 
-TEST(Transport, PreviousEndsAtARefusedFile)
-{
-    Window w(3);
-    w.list1.setListIndex(2);
-    w.last = 2;
-    w.play.failing = {"fileName"};
-    EXPECT_THROW(w.transport.Back_Click(), Failure);
-    EXPECT_EQ(w.play.calls, Calls{"fileName:/music/1.mp3"});
-    EXPECT_EQ(w.last, 1);
-    EXPECT_EQ(w.list1.listIndex(), 1);
-}
-
 TEST(Transport, DoubleClickPlaysTheEntryAndSetsLastBeforeTheTitle)
 {
     Window w(6);

@@ -20,17 +20,6 @@ TEST(Label, CaptionIsPlainTextFromBytes)
     EXPECT_EQ(label.textFormat(), Qt::PlainText);
 }
 
-TEST(Label, VisibilityIsTheControlsOwnBeforeTheWindowIsShown)
-{
-    QWidget window;
-    Label label(&window);
-    EXPECT_TRUE(label.visible());
-    label.setVisible(false);
-    EXPECT_FALSE(label.visible());
-    label.setVisible(true);
-    EXPECT_TRUE(label.visible());
-}
-
 TEST(Slider, TheProgramsOwnChangesNeverScroll)
 {
     Slider slider;
@@ -41,16 +30,6 @@ TEST(Slider, TheProgramsOwnChangesNeverScroll)
     slider.setValue(-5);
     EXPECT_EQ(scrolls.count(), 0);
     EXPECT_EQ(slider.max(), 20);
-}
-
-TEST(Slider, AValueOutsideTheRangeIsShownAtItsEnd)
-{
-    Slider slider;
-    slider.setMax(60);
-    slider.setValue(75);
-    EXPECT_EQ(slider.value(), 60);
-    slider.setValue(-3);
-    EXPECT_EQ(slider.value(), 0);
 }
 
 TEST(Slider, TheUsersMovesScrollAndAReleaseClicks)

@@ -73,14 +73,6 @@ TEST(FailureReport, TheBoxDoesNotBlockTheCallerOrTheTimers)
     EXPECT_EQ(visibleBoxes(), 1);
 }
 
-TEST(FailureReport, AMarkupLikeDescriptionIsShownAsTyped)
-{
-    QWidget window;
-    FailureReport report(&window);
-    report.report("Cannot open '/music/<b>x</b>.mp3'");
-    EXPECT_EQ(report.openBox()->textFormat(), Qt::PlainText);
-}
-
 TEST(FailureReport, ABoundedNumberOfDifferentFailuresWait)
 {
     QWidget window;

@@ -126,20 +126,6 @@ TEST(ListBox, AFullListRefusesOneMoreEntry)
     EXPECT_EQ(list.listCount(), 32767);
 }
 
-TEST(ListBox, ReplaceAllAndClearLeaveNoSelection)
-{
-    ListBox list;
-    fill(list, 3);
-    list.setListIndex(1);
-    list.replaceAll({"x", "y"});
-    EXPECT_EQ(list.listIndex(), -1);
-    EXPECT_EQ(list.list(1), "y");
-    list.setListIndex(0);
-    list.clear();
-    EXPECT_EQ(list.listCount(), 0);
-    EXPECT_EQ(list.listIndex(), -1);
-}
-
 TEST(ListBox, ReportsKeysBeforeItsOwnHandlingAndDoubleClicksOnEntries)
 {
     ListBox list;

@@ -180,7 +180,8 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
     ended_ = false;
     wakeDecoder_ = true;  // the ring is nearly empty: the decode thread must not sleep out its period
     // Prime one device buffer now, so the first callback after this plays at once.
-    fillRing(output_->periodFrames());
+    if (playing)
+        fillRing(output_->periodFrames());
 }
 
 void Engine::fillRing(std::size_t frames)

@@ -1,5 +1,6 @@
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
-// position is what the output reports as heard, gliding on with the clock between callbacks. The application makes one with createEngine (engine_factory.h).
+// position is what the output reports as heard, gliding on with the clock between callbacks.
+// The application makes one with createEngine (engine_factory.h).
 #pragma once
 
 #include "platform/audio/audio_output.h"

@@ -218,10 +218,12 @@ public:
         int sampleRate = 0;
         std::int64_t length = 0;  // samples
         std::int64_t origin = 0;  // the stream's time stamp of the track's first sample
-        // Block-coded WAV (ADPCM): FFmpeg seeks into the middle of a block there, so seeks go by block here.
-        std::int64_t dataStart = -1;
+        std::int64_t dataStart = 0;
+        // WAV and AU in fixed-size blocks (PCM, ADPCM) are read block by block here, not through the demuxer:
+        // FFmpeg seeks into the middle of ADPCM blocks, and probes 16-bit PCM on its first read (about 12 ms).
         int blockAlign = 0;
         std::int64_t samplesPerBlock = 0;
+        std::int64_t dataEnd = 0;
     };
 
     DemuxedDecoder(std::unique_ptr<FileIo> io, Opened opened, const OutputFormat& out)
@@ -233,7 +235,9 @@ public:
           start_(opened.origin),
           dataStart_(opened.dataStart),
           blockAlign_(opened.blockAlign),
-          samplesPerBlock_(opened.samplesPerBlock)
+          samplesPerBlock_(opened.samplesPerBlock),
+          dataEnd_(opened.dataEnd),
+          nextBlock_(opened.dataStart)
     {
         AVStream* stream = format_->streams[stream_];
         codec_ = openCodec(io_->file(), *stream->codecpar, stream->time_base);
@@ -244,7 +248,7 @@ public:
         rate_ = opened.sampleRate;
         // Decoders that hold frames back label their first output with a later packet's time stamp: the first
         // frame decoded is the track's start, and the labels are counted from its label.
-        if (receive()) {
+        if (samplesPerBlock_ == 0 && receive()) {
             haveFirst_ = true;
             if (plausible(frame_->best_effort_timestamp))
                 origin_ = frame_->best_effort_timestamp;
@@ -294,13 +298,12 @@ protected:
         if (samplesPerBlock_ > 0) {
             avcodec_flush_buffers(codec_.get());
             draining_ = false;
+            needTimestamp_ = false;
+            anchoring_ = false;
             const std::int64_t block = sample / samplesPerBlock_;
-            if (av_seek_frame(format_.get(), stream_, dataStart_ + block * blockAlign_, AVSEEK_FLAG_BYTE) >= 0) {
-                needTimestamp_ = false;
-                anchoring_ = false;
-                expected_ = block * samplesPerBlock_;
-                return;
-            }
+            nextBlock_ = dataStart_ + block * blockAlign_;
+            expected_ = block * samplesPerBlock_;
+            return;
         }
         seekSample_ = sample;
         seekAttempt_ = 0;
@@ -318,7 +321,7 @@ private:
                 return true;
             if (received != AVERROR(EAGAIN) || draining_)
                 return false;
-            const int read = av_read_frame(format_.get(), packet_.get());
+            const int read = samplesPerBlock_ > 0 ? readBlocks() : av_read_frame(format_.get(), packet_.get());
             if (read < 0) {
                 if (read != AVERROR_EOF && ++failures < 32)
                     continue;
@@ -331,6 +334,24 @@ private:
             av_packet_unref(packet_.get());
         }
         return false;
+    }
+
+    // The next few blocks straight from the file, as one packet.
+    int readBlocks()
+    {
+        const std::int64_t blocks = std::min<std::int64_t>((dataEnd_ - nextBlock_) / blockAlign_, std::max(1, 16384 / blockAlign_));
+        if (blocks <= 0 || av_new_packet(packet_.get(), static_cast<int>(blocks * blockAlign_)) < 0)
+            return AVERROR_EOF;
+        const std::size_t got = io_->file().readAt(nextBlock_, {packet_->data, static_cast<std::size_t>(packet_->size)});
+        const int whole = static_cast<int>(got / static_cast<std::size_t>(blockAlign_)) * blockAlign_;
+        if (whole == 0) {
+            av_packet_unref(packet_.get());
+            return AVERROR_EOF;
+        }
+        av_shrink_packet(packet_.get(), whole);
+        packet_->stream_index = stream_;
+        nextBlock_ += whole;
+        return 0;
     }
 
     // Seeks to a packet well before `sample`, so that the decoder has settled by then: further back on each
@@ -362,6 +383,8 @@ private:
     std::int64_t dataStart_;
     int blockAlign_;
     std::int64_t samplesPerBlock_;
+    std::int64_t dataEnd_;
+    std::int64_t nextBlock_;
     int rate_ = 0;
     CodecContextPtr codec_;
     FramePtr frame_;
@@ -442,10 +465,23 @@ std::unique_ptr<Decoder> openDemuxed(std::unique_ptr<FileIo> io, const AVInputFo
     result.length = length;
     result.origin = plausible(audio.start_time) ? audio.start_time : 0;
     result.dataStart = std::max<std::int64_t>(dataStart, 0);
-    if ((codec.codec_id == AV_CODEC_ID_ADPCM_MS || codec.codec_id == AV_CODEC_ID_ADPCM_IMA_WAV) && codec.block_align > 0 &&
-        codec.extradata_size >= 2 && dataStart >= 0) {
-        result.blockAlign = codec.block_align;
-        result.samplesPerBlock = codec.extradata[0] | (codec.extradata[1] << 8);  // wSamplesPerBlock
+    const std::string_view container = format.iformat->name;
+    if ((container == "wav" || container == "w64" || container == "au") && dataStart >= 0 && codec.block_align > 0) {
+        const int bits = av_get_exact_bits_per_sample(codec.codec_id);
+        const int channels = codec.ch_layout.nb_channels;
+        std::int64_t perBlock = 0;
+        if (codec.codec_id == AV_CODEC_ID_ADPCM_MS || codec.codec_id == AV_CODEC_ID_ADPCM_IMA_WAV) {
+            if (codec.extradata_size >= 2)
+                perBlock = codec.extradata[0] | (codec.extradata[1] << 8);  // wSamplesPerBlock
+        } else if (bits > 0 && channels > 0 && codec.block_align * 8 % (bits * channels) == 0) {
+            perBlock = codec.block_align * 8 / (bits * channels);
+        }
+        if (perBlock > 0) {
+            result.blockAlign = codec.block_align;
+            result.samplesPerBlock = perBlock;
+            const std::int64_t blocks = (length + perBlock - 1) / perBlock;
+            result.dataEnd = std::min(file.size(), result.dataStart + blocks * codec.block_align);
+        }
     }
     return std::make_unique<DemuxedDecoder>(std::move(io), std::move(result), out);
 }

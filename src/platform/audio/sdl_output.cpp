@@ -24,7 +24,13 @@ SdlOutput::AudioSubsystem::~AudioSubsystem() { SDL_QuitSubSystem(SDL_INIT_AUDIO)
 SdlOutput::SdlOutput(std::size_t bufferFrames)
 {
     SDL_AudioSpec want{};
-    want.freq = 48000;
+    // The default device's own rate where SDL can tell it, so that the sound server need not resample what
+    // the decoders already resample; 48 kHz otherwise.
+    SDL_AudioSpec native{};
+    char* name = nullptr;
+    const bool known = SDL_GetDefaultAudioInfo(&name, &native, 0) == 0;
+    SDL_free(name);
+    want.freq = known && native.freq >= 8000 && native.freq <= 384000 ? native.freq : 48000;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
     want.samples = static_cast<Uint16>(std::clamp<std::size_t>(bufferFrames, 64, 32768));

@@ -14,12 +14,14 @@ namespace tamro::audio {
 
 class SdlOutput final : public AudioOutput {
 public:
-    // 170 ms at 48 kHz: with PulseAudio this costs the server as little as mpg123's buffer does (1.2 ms of
-    // CPU per second of playback; 4096 frames cost 3-4 ms, 1024 frames 12 ms). First sound stays quick because
-    // the output rests (stops feeding the device) while idle, so new audio never queues behind old silence.
+    // 170 ms at 48 kHz: PulseAudio spends about as much CPU on the player as on mpg123 (1024 frames cost ten
+    // times as much; 16384 frames half as much, but SDL then calls back so unevenly that the delay estimate
+    // fails). The price: a seek or a new file while a track plays is heard after what the device holds.
+    // First sound stays quick because the output rests (stops feeding the device) while idle, so new audio
+    // never queues behind old silence.
     static constexpr std::size_t defaultBufferFrames = 8192;
 
-    // Opens the device at 48 kHz or whatever rate it insists on. SDL_AUDIODRIVER selects the driver (disk and
+    // Opens the device at its own rate (48 kHz where it has none to tell) or whatever rate it insists on. SDL_AUDIODRIVER selects the driver (disk and
     // dummy for tests). Throws Failure with SDL's reason when there is no usable device.
     explicit SdlOutput(std::size_t bufferFrames = defaultBufferFrames);
     ~SdlOutput() override;
