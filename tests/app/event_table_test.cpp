@@ -48,7 +48,7 @@ void runUntil(Condition done)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < 3000)
+    while (!done() && clock.elapsed() < 15000)
         runFor(5);
 }
 
