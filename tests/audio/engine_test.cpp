@@ -193,6 +193,32 @@ TEST_F(EngineTest, EndOfTrackComesOnceAndOnlyAfterTheLastFrameIsHeard)
     EXPECT_FALSE(out->lastActive) << "the output may rest once the track is over";
 }
 
+TEST_F(EngineTest, WithTheTailStillInTheDeviceTheOutputRestsAndTheEndComesWhenTheTailIsDue)
+{
+    // The block that hands out the last frame ends at 4864; the device then holds 2048 frames, 1984 of them the
+    // track's: its last frame is heard 41.3 ms later by the output's clock, without another callback.
+    out->latencyFrames = 2048;
+    engine->setFileName("/music/short.wav");
+    pull(4800 + 64);
+    EXPECT_FALSE(out->lastActive) << "no silence is queued behind the tail";
+    out->idle(40'000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    runEvents();
+    EXPECT_EQ(ends, 0) << "not before the last frame is heard";
+    EXPECT_LT(engine->position(), 0.1);
+    out->idle(2'000);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ends == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        runEvents();
+    }
+    EXPECT_EQ(ends, 1) << "posted once the tail is due, with no callback to notice it";
+    EXPECT_DOUBLE_EQ(engine->position(), 0.1);
+    pull(rate);
+    runEvents();
+    EXPECT_EQ(ends, 1) << "exactly once";
+}
+
 TEST_F(EngineTest, AnEndOnItsWayIsDroppedWhenTheTrackIsStoppedReplacedOrSought)
 {
     const std::map<std::string, std::function<void(Engine&)>> actions{

@@ -3,6 +3,7 @@
 
 #include "platform/audio/audio_output.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -42,7 +43,8 @@ public:
     // Lets time pass without a pull, as between two device callbacks.
     void idle(std::int64_t micros) { idleMicros_ += micros; }
 
-    std::int64_t pulled = 0;    // frames pulled so far
+    // Atomic: the engine's decode thread reads the clock while the test pulls.
+    std::atomic<std::int64_t> pulled{0};  // frames pulled so far
     bool lastActive = false;    // what the last render call answered
     int wakes = 0;
 
@@ -61,7 +63,7 @@ private:
     std::size_t period_;
     Render render_;
     bool halted_ = false;
-    std::int64_t idleMicros_ = 0;
+    std::atomic<std::int64_t> idleMicros_{0};
 };
 
 }  // namespace tamro::testing

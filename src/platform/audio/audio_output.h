@@ -14,7 +14,7 @@ namespace tamro::audio {
 class AudioOutput {
 public:
     // Fills the whole span (frames * channels samples) on the output's own thread. Returns false when it has
-    // nothing to play, not even a tail still to be heard: the output may then rest until wake().
+    // nothing more to hand out (what it handed out before still plays): the output may then rest until wake().
     using Render = std::function<bool(std::span<float> interleaved)>;
 
     virtual ~AudioOutput() = default;

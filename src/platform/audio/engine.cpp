@@ -161,6 +161,7 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
 void Engine::beginSegment(std::int64_t frame, bool playing)
 {
     ++segmentId_;  // any end-of-track event still on its way belongs to an older segment and is dropped
+    endDueSegment_ = 0;
     decoder_->seek(frame);
     decoderDone_.store(false, std::memory_order_relaxed);
     {
@@ -243,10 +244,18 @@ bool Engine::render(std::span<float> out)
     const std::int64_t unheard = std::clamp<std::int64_t>(s.lastRealEnd - heardDevice, 0, s.consumed);
     std::int64_t heard = std::min(s.base + s.consumed - unheard, s.end);
     bool postEnd = false;
+    bool rest = false;
     if (s.handedOut && unheard == 0) {
         s.playing = false;
         postEnd = true;
         heard = s.end;
+        rest = true;
+    } else if (s.handedOut) {
+        // Feeding silence until a callback finds the tail heard would queue buffers of it in front of the next
+        // track; let the output rest and the decode thread post the end when the tail is due.
+        if (!s.endTimed)
+            s.endTimed = timeEnd(s.id, unheard);
+        rest = s.endTimed;
     }
     heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_relaxed);
     const std::uint64_t id = s.id;
@@ -257,7 +266,38 @@ bool Engine::render(std::span<float> out)
             if (*alive)
                 onTrackEnded(id);
         });
+    return !rest;
+}
+
+bool Engine::timeEnd(std::uint64_t segmentId, std::int64_t unheard)
+{
+    // The UI thread may hold the lock for a while (opening, seeking): then keep feeding and try next time.
+    std::unique_lock lock(decodeMutex_, std::try_to_lock);
+    if (!lock)
+        return false;
+    const std::int64_t rate = format_.sampleRate;
+    endDueMicros_ = output_->clockMicros() + (unheard * 1'000'000 + rate - 1) / rate;  // never early
+    endDueSegment_ = segmentId;
+    wakeDecoder_ = true;
+    lock.unlock();
+    decodeWake_.notify_all();
     return true;
+}
+
+void Engine::postDueEnd(std::uint64_t segmentId)
+{
+    {
+        std::lock_guard lock(stateMutex_);
+        Segment& s = segment_;
+        if (s.id != segmentId || !s.playing || !s.handedOut)
+            return;  // replaced, or a callback already posted it
+        s.playing = false;
+        heard_.store(frozenAt(s.end), std::memory_order_relaxed);
+    }
+    postToUi_([this, alive = alive_, segmentId] {
+        if (*alive)
+            onTrackEnded(segmentId);
+    });
 }
 
 void Engine::onTrackEnded(std::uint64_t segmentId)
@@ -295,8 +335,19 @@ void Engine::decodeLoop()
         }
 
         // Sleep until half the ring has been played, or until told to look again.
-        const auto halfRing = std::chrono::milliseconds(500 * static_cast<long long>(ring_.capacity()) / format_.sampleRate);
-        decodeWake_.wait_for(lock, halfRing, [this] { return quit_ || wakeDecoder_; });
+        std::chrono::microseconds sleep =
+            std::chrono::milliseconds(500 * static_cast<long long>(ring_.capacity()) / format_.sampleRate);
+        if (endDueSegment_ != 0) {
+            const std::int64_t left = endDueMicros_ - output_->clockMicros();
+            if (left <= 0) {
+                postDueEnd(endDueSegment_);
+                endDueSegment_ = 0;
+            } else {
+                // At least a millisecond: a clock that does not run with real time (tests) is polled, not spun on.
+                sleep = std::clamp(std::chrono::microseconds(left), std::chrono::microseconds(1000), sleep);
+            }
+        }
+        decodeWake_.wait_for(lock, sleep, [this] { return quit_ || wakeDecoder_; });
     }
 }
 

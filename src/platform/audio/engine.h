@@ -62,6 +62,7 @@ private:
         std::int64_t consumed = 0;   // frames taken from the ring since base
         bool handedOut = false;      // every frame of the track went to the device
         std::int64_t lastRealEnd = 0;  // device-timeline index just after the last track frame handed out
+        bool endTimed = false;       // the decode thread knows when the tail will have been heard
     };
 
     bool render(std::span<float> out);
@@ -70,6 +71,12 @@ private:
     // ring. Needs decodeMutex_ held.
     void beginSegment(std::int64_t frame, bool playing);
     void fillRing(std::size_t frames);
+    // From the callback, stateMutex_ held: has the decode thread post the end `unheard` frames from now, so the
+    // output can rest instead of feeding silence until a later callback notices. False if it cannot tell it
+    // without waiting.
+    bool timeEnd(std::uint64_t segmentId, std::int64_t unheard);
+    // On the decode thread once the tail is due to have been heard: ends the segment if it still plays.
+    void postDueEnd(std::uint64_t segmentId);
     void onTrackEnded(std::uint64_t segmentId);
     void throwIfDeviceLost() const;
 
@@ -98,6 +105,8 @@ private:
     bool quit_ = false;
     bool lostReported_ = false;
     std::vector<float> scratch_;
+    std::uint64_t endDueSegment_ = 0;  // the segment whose end the decode thread is to post, or 0
+    std::int64_t endDueMicros_ = 0;    // when, by the output's clock
     // Set by the decode thread once the decoder is drained into the ring; reset with each segment.
     std::atomic<bool> decoderDone_{false};
 
