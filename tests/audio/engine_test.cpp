@@ -205,7 +205,10 @@ TEST_F(EngineTest, WithTheTailStillInTheDeviceTheOutputRestsAndTheEndComesWhenTh
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     runEvents();
     EXPECT_EQ(ends, 0) << "not before the last frame is heard";
-    EXPECT_LT(engine->position(), 0.1);
+    EXPECT_NEAR(engine->position(), seconds(4800 - 1984) + 0.040, 1.0 / rate)
+        << "the position glides on through the tail, further than one buffer";
+    out->idle(1'000);
+    EXPECT_LE(engine->position(), 0.1) << "but not past the last frame";
     out->idle(2'000);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (ends == 0 && std::chrono::steady_clock::now() < deadline) {

@@ -42,7 +42,8 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       postToUi_(std::move(postToUi)),
       ring_(ringFramesFor(format_), format_.channels),
       scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
-      glideMicros_(output_->periodFrames() * 1'000'000 / static_cast<std::size_t>(format_.sampleRate))
+      glideMicros_(output_->periodFrames() * 1'000'000 / static_cast<std::size_t>(format_.sampleRate)),
+      glideLimitMicros_(glideMicros_)
 {
     if (!openDecoder_ || !postToUi_)
         throw Failure("The audio engine needs a decoder factory and a way to reach the UI thread");
@@ -111,12 +112,14 @@ double Engine::length() { return static_cast<double>(lengthFrames_) / format_.sa
 
 double Engine::position()
 {
-    const std::uint64_t published = heard_.load(std::memory_order_relaxed);
+    const std::uint64_t published = heard_.load(std::memory_order_acquire);
     std::int64_t frame = frameOf(published);
     if (published & glidingBit) {
-        // Between two callbacks the device plays on: add the time since the last one, at most one buffer.
+        // Between two callbacks the device plays on: add the time since the last one, at most one buffer (or
+        // the rest of the tail while the output rests behind it).
         const std::uint64_t elapsed = (static_cast<std::uint64_t>(output_->clockMicros()) - published) & clockMask;
-        frame += static_cast<std::int64_t>(std::min(elapsed, glideMicros_)) * format_.sampleRate / 1'000'000;
+        const std::uint64_t limit = glideLimitMicros_.load(std::memory_order_relaxed);
+        frame += static_cast<std::int64_t>(std::min(elapsed, limit)) * format_.sampleRate / 1'000'000;
     }
     return static_cast<double>(std::min(frame, lengthFrames_)) / format_.sampleRate;
 }
@@ -257,7 +260,13 @@ bool Engine::render(std::span<float> out)
             s.endTimed = timeEnd(s.id, unheard);
         rest = s.endTimed;
     }
-    heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_relaxed);
+    // No callback may come until the next track: glide through the tail, but not past its last frame (rounded
+    // up to whole microseconds, which still gives less than one frame more).
+    const auto rate = static_cast<std::uint64_t>(format_.sampleRate);
+    glideLimitMicros_.store(
+        s.handedOut ? (static_cast<std::uint64_t>(unheard) * 1'000'000 + rate - 1) / rate : glideMicros_,
+        std::memory_order_relaxed);
+    heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_release);
     const std::uint64_t id = s.id;
     lock.unlock();
 

@@ -121,6 +121,8 @@ private:
     std::atomic<std::uint64_t> heard_{0};
     static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
     std::uint64_t glideMicros_ = 0;  // one device buffer: the most the position glides before the next callback
+    // How far the published position may glide: one buffer, or the tail still sounding once the output rests.
+    std::atomic<std::uint64_t> glideLimitMicros_{0};
 
     std::thread decodeThread_;
 };
