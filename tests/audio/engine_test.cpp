@@ -336,7 +336,7 @@ TEST_F(EngineTest, ALostDeviceFailsTheNextOperationsAndIsReportedOnce)
     std::vector<std::string> reports;
     engine->setDeviceLostHandler([&](const std::string& why) { reports.push_back(why); });
     engine->setFileName("/music/a440.wav");
-    out->lost = "unplugged";
+    out->lose("unplugged");
     for (const auto& [name, action] : std::map<std::string, std::function<void()>>{
              {"file name", [&] { engine->setFileName("/music/b1000.wav"); }},
              {"play", [&] { engine->play(); }},

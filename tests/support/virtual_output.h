@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,8 +22,12 @@ public:
 
     // What the device holds and has not played: the delay it reports.
     std::int64_t latencyFrames = 0;
-    // Set to make the device count as lost.
-    std::string lost;
+    // Makes the device count as lost. Locked: the engine's decode thread asks while the test sets it.
+    void lose(std::string reason)
+    {
+        std::lock_guard lock(lostMutex_);
+        lost_ = std::move(reason);
+    }
 
     // Pulls `frames` frames, one period at a time as a device would; returns them, interleaved.
     std::vector<float> pull(std::size_t frames)
@@ -56,7 +61,11 @@ public:
     std::int64_t clockMicros() const override { return pulled * 1'000'000 / format_.sampleRate + idleMicros_; }
     bool renderMayWait() const override { return true; }
     void wake() override { ++wakes; }
-    std::string lostReason() const override { return lost; }
+    std::string lostReason() const override
+    {
+        std::lock_guard lock(lostMutex_);
+        return lost_;
+    }
 
 private:
     audio::OutputFormat format_;
@@ -64,6 +73,8 @@ private:
     Render render_;
     bool halted_ = false;
     std::atomic<std::int64_t> idleMicros_{0};
+    mutable std::mutex lostMutex_;
+    std::string lost_;
 };
 
 }  // namespace tamro::testing
