@@ -12,7 +12,6 @@ done >"$WORK/soak.m3u"
 
 # A small quarantine, so that resident memory shows real growth rather than ASan's own bookkeeping.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=8:detect_leaks=1"
-export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0"
 start_app
 click_playlist
 click_load; choose_file "$WORK/soak.m3u"
