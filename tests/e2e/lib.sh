@@ -32,15 +32,19 @@ fail() {
 }
 
 # A free display number and an X server on it, without a window manager: the window sits where it asks.
+# E2E_DISPLAYS="FIRST LAST" narrows the numbers tried, where other X servers come and go beside the tests.
 start_x() {
     local n
-    for n in $(seq 90 140); do
+    # shellcheck disable=SC2086  # two numbers
+    for n in $(seq ${E2E_DISPLAYS:-90 140}); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
     done
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     XPID=$!
     export DISPLAY=":$n"
     for _ in $(seq 100); do
+        # An Xvfb that lost the race for the number exits: never drive another server's windows.
+        kill -0 "$XPID" 2>/dev/null || { XPID=""; fail "Xvfb could not start on $DISPLAY"; }
         xdpyinfo >/dev/null 2>&1 && return 0
         sleep 0.05
     done
