@@ -67,8 +67,13 @@ origin() {
 
 # Clicks a point of the client area given in pixels: click_at X Y REPEAT DELAY_MS
 click_at() {
+    local x y
     read -r ox oy < <(origin)
-    xdotool mousemove --sync $((ox + $1)) $((oy + $2)) click --repeat "$3" --delay "$4" 1
+    x=$((ox + $1)) y=$((oy + $2))
+    # mousemove --sync waits for the pointer to leave where it is: sent where it already stands, it would
+    # stall for 15 s before giving up.
+    [ "$(xdotool getmouselocation | cut -d' ' -f1-2)" = "x:$x y:$y" ] || xdotool mousemove --sync "$x" "$y"
+    xdotool click --repeat "$3" --delay "$4" 1
 }
 
 # Clicks the middle of a control given by its laid-out twips: click_twips LEFT TOP WIDTH HEIGHT [REPEAT]
