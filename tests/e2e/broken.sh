@@ -43,10 +43,12 @@ for b in "${broken[@]}"; do
     dismiss_message
     row=$((row + 1))
 done
-# The truncated file plays what it has.
+# The truncated file plays what it has; a message about it, if any, is dismissed (looking for a message
+# box that never comes would cost the ten seconds dismiss_message waits).
+before=$(reported)
 double_click_entry $row
 sleep 0.8
-dismiss_message
+[ "$(reported)" = "$before" ] || dismiss_message
 alive || fail "the player died on the truncated file"
 
 # And a good file still plays after all of it.

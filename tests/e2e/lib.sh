@@ -196,21 +196,26 @@ pitches() {
         P="${PITCHES:-220 330 440 550 660 770 880 990}" | uniq | paste -sd' '
 }
 
-# Seconds of sound written so far.
-sound_seconds() {
-    local bytes
-    bytes=$(stat -c %s "$SOUND" 2>/dev/null || echo 0)
-    echo $((bytes / (48000 * 8)))
+# Bytes of sound written so far.
+sound_bytes() {
+    stat -c %s "$SOUND" 2>/dev/null || echo 0
 }
 
-# Whether the sound has gone quiet: it ends in silence and no tone follows within the next second. (When
-# nothing plays the engine lets the device run dry, so the disk driver may simply stop writing.)
+# Seconds of sound written so far.
+sound_seconds() {
+    echo $(($(sound_bytes) / (48000 * 8)))
+}
+
+# Whether the sound has gone quiet: no tone follows within the next second, and what was written last is
+# silence or nothing more is written at all (when nothing plays the engine lets the device run dry, so the
+# disk driver may simply stop writing, right behind the last tone).
 quiet() {
-    local before
-    "$TIMELINE" "$SOUND" 48000 50 | tail -n 1 | awk '$3 == 0 { ok = 1 } END { exit !ok }' || return 1
+    local before bytes
     before=$(pitches)
+    bytes=$(sound_bytes)
     sleep 1
-    [ "$(pitches)" = "$before" ] && "$TIMELINE" "$SOUND" 48000 50 | tail -n 1 | awk '$3 == 0 { ok = 1 } END { exit !ok }'
+    [ "$(pitches)" = "$before" ] || return 1
+    [ "$(sound_bytes)" = "$bytes" ] || "$TIMELINE" "$SOUND" 48000 50 | tail -n 1 | awk '$3 == 0 { ok = 1 } END { exit !ok }'
 }
 
 # A tone of F Hz lasting S seconds: make_tone FILE F S
