@@ -12,5 +12,5 @@ set_tests_properties(make_decoder_seeds PROPERTIES FIXTURES_SETUP decoder_seeds 
 add_test(NAME decoder_fuzz
   COMMAND decoder_fuzzer -max_total_time=60 -timeout=20 -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1
           ${decoder_corpus} ${decoder_seeds})
-set_tests_properties(decoder_fuzz PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED decoder_seeds
+set_tests_properties(decoder_fuzz PROPERTIES TIMEOUT 300 COST 60 FIXTURES_REQUIRED decoder_seeds
   ENVIRONMENT "SDL_AUDIODRIVER=dummy")

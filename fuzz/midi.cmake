@@ -16,5 +16,5 @@ foreach(target_and_time IN ITEMS "midi_parser_fuzz;40" "midi_decoder_fuzz;20")
   add_test(NAME ${name}
     COMMAND ${name} -max_total_time=${seconds} -rss_limit_mb=2048 -timeout=10
             -dict=${CMAKE_CURRENT_LIST_DIR}/midi.dict ${midi_corpus}/${name})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED midi_corpus TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED midi_corpus TIMEOUT 300 COST ${seconds})
 endforeach()

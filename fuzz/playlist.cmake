@@ -9,4 +9,4 @@ file(MAKE_DIRECTORY ${playlist_corpus})
 add_test(NAME playlist_reader_fuzz
   COMMAND playlist_reader_fuzzer -max_total_time=40 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
           ${playlist_corpus} ${CMAKE_CURRENT_LIST_DIR}/corpus/playlist)
-set_tests_properties(playlist_reader_fuzz PROPERTIES TIMEOUT 180)
+set_tests_properties(playlist_reader_fuzz PROPERTIES TIMEOUT 180 COST 40)
