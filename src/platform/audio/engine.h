@@ -1,5 +1,6 @@
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
-// position is what the output reports as heard, gliding on with the clock between callbacks.
+// position is what the output reports as heard, gliding on with the clock between callbacks. A track ends
+// when its last frame goes to the device, so that the next one can follow it in the same device buffer.
 // The application makes one with createEngine (engine_factory.h).
 #pragma once
 
