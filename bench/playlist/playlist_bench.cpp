@@ -64,9 +64,26 @@ std::string folder()
     return path;
 }
 
-// The playlist editor as the window lays it out: the list at 209 x 123 pixels and the item count label.
-struct Editor {
+// A window the player's size, shown as the screen would show it.
+struct ShownWindow {
     QWidget window;
+
+    void show()
+    {
+        window.resize(240, 270);
+        window.show();
+        settle();
+    }
+    // Runs the layout Qt posts for later and paints the window now.
+    void settle()
+    {
+        QCoreApplication::processEvents();
+        window.repaint();
+    }
+};
+
+// The playlist editor as the window lays it out: the list at 209 x 123 pixels and the item count label.
+struct Editor : ShownWindow {
     ui::ListBox list1{&window};
     ui::Label label1{&window};
     testing::FakeFileDialog dialog;
@@ -82,34 +99,18 @@ struct Editor {
     {
         list1.setGeometry(8, 104, 209, 123);
         label1.setGeometry(8, 240, 120, 16);
-        window.resize(240, 270);
-        window.show();
-        settle();
-    }
-    // Runs the layout Qt posts for later and paints the window now, as the screen would show it.
-    void settle()
-    {
-        QCoreApplication::processEvents();
-        window.repaint();
+        show();
     }
 };
 
 // The same, on Qt's own QListWidget: what a plain list widget costs for the same work.
-struct PlainList {
-    QWidget window;
+struct PlainList : ShownWindow {
     QListWidget list{&window};
     PlainList()
     {
         list.setGeometry(8, 104, 209, 123);
         list.setUniformItemSizes(true);
-        window.resize(240, 270);
-        window.show();
-        settle();
-    }
-    void settle()
-    {
-        QCoreApplication::processEvents();
-        window.repaint();
+        show();
     }
     static QStringList texts()
     {
@@ -121,14 +122,22 @@ struct PlainList {
     }
 };
 
-template <typename Work>
-void timeEach(benchmark::State& state, Work work)
+// Times `work` once an iteration, after `prepare` has run untimed.
+template <typename Prepare, typename Work>
+void timeEach(benchmark::State& state, Prepare prepare, Work work)
 {
     for (auto _ : state) {
+        prepare();
         const auto start = Clock::now();
         work();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
+}
+
+template <typename Work>
+void timeEach(benchmark::State& state, Work work)
+{
+    timeEach(state, [] {}, work);
 }
 
 // From the dialog's answer to the list shown and the label written.
@@ -192,29 +201,31 @@ void SavePlainStream(benchmark::State& state)
 void DelAll(benchmark::State& state)
 {
     Editor editor;
-    for (auto _ : state) {
-        editor.list1.replaceAll(paths());
-        editor.list1.setListIndex(fullCount / 2);
-        editor.settle();
-        const auto start = Clock::now();
-        editor.editing.Command6_Click();
-        editor.settle();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    }
+    timeEach(state,
+        [&] {
+            editor.list1.replaceAll(paths());
+            editor.list1.setListIndex(fullCount / 2);
+            editor.settle();
+        },
+        [&] {
+            editor.editing.Command6_Click();
+            editor.settle();
+        });
 }
 
 void DelAllPlainListWidget(benchmark::State& state)
 {
     PlainList plain;
     const QStringList texts = PlainList::texts();
-    for (auto _ : state) {
-        plain.list.addItems(texts);
-        plain.settle();
-        const auto start = Clock::now();
-        plain.list.clear();
-        plain.settle();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    }
+    timeEach(state,
+        [&] {
+            plain.list.addItems(texts);
+            plain.settle();
+        },
+        [&] {
+            plain.list.clear();
+            plain.settle();
+        });
 }
 
 // One page down (wrapping at the end) and the list painted: one frame of scrolling.

@@ -3,7 +3,7 @@
 source "$(dirname "$0")/lib.sh"
 start_x
 start_app
-click_about
+click about
 about=$(wait_window '^ About$') || fail "no About window"
 sleep 0.4
 import -window "$about" "$ARTIFACTS/about.png"
@@ -16,7 +16,7 @@ xdotool windowfocus --sync "$about" 2>/dev/null || true
 xdotool key Escape
 for _ in $(seq 30); do xdotool search --onlyvisible --name '^ About$' >/dev/null 2>&1 || break; sleep 0.1; done
 xdotool search --onlyvisible --name '^ About$' >/dev/null 2>&1 && fail "Escape did not close the About window"
-click_about
+click about
 wait_window '^ About$' >/dev/null || fail "the About window did not open a second time"
 alive || fail "the player died"
 echo "passed"

@@ -21,8 +21,8 @@ broken=(empty.wav random.mp3 folder.mp3 fifo.wav lying-tag.mp3)
     echo "$WORK/truncated.wav"
 } >"$WORK/list.m3u"
 start_app
-click_playlist
-click_load; choose_file "$WORK/list.m3u"
+click playlist
+click load; choose_file "$WORK/list.m3u"
 calibrate_rows
 
 # The advance from good.wav meets random.mp3: refused, recovered in silence, no message.

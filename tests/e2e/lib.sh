@@ -32,15 +32,19 @@ fail() {
 }
 
 # A free display number and an X server on it, without a window manager: the window sits where it asks.
+# E2E_DISPLAYS="FIRST LAST" narrows the numbers tried, where other X servers come and go beside the tests.
 start_x() {
     local n
-    for n in $(seq 90 140); do
+    # shellcheck disable=SC2086  # two numbers
+    for n in $(seq ${E2E_DISPLAYS:-90 140}); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
     done
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     XPID=$!
     export DISPLAY=":$n"
     for _ in $(seq 100); do
+        # An Xvfb that lost the race for the number exits: never drive another server's windows.
+        kill -0 "$XPID" 2>/dev/null || { XPID=""; fail "Xvfb could not start on $DISPLAY"; }
         xdpyinfo >/dev/null 2>&1 && return 0
         sleep 0.05
     done
@@ -61,35 +65,38 @@ origin() {
     xdotool getwindowgeometry --shell "$WID" | sed -n 's/^\(X\|Y\)=//p' | paste -sd' '
 }
 
+# Clicks a point of the client area given in pixels: click_at X Y REPEAT DELAY_MS
+click_at() {
+    read -r ox oy < <(origin)
+    xdotool mousemove --sync $((ox + $1)) $((oy + $2)) click --repeat "$3" --delay "$4" 1
+}
+
 # Clicks the middle of a control given by its laid-out twips: click_twips LEFT TOP WIDTH HEIGHT [REPEAT]
 click_twips() {
-    local l=$1 t=$2 w=$3 h=$4 repeat=${5:-1}
-    read -r ox oy < <(origin)
-    xdotool mousemove --sync $((ox + (l + w / 2) / 15)) $((oy + (t + h / 2) / 15)) click --repeat "$repeat" --delay 80 1
+    local l=$1 t=$2 w=$3 h=$4
+    click_at $(((l + w / 2) / 15)) $(((t + h / 2) / 15)) "${5:-1}" 80
     sleep 0.25
 }
 
-# The controls, as laid out.
-click_back()     { click_twips 120 960 330 330; }
-click_play()     { click_twips 480 960 330 330; }
-click_stop()     { click_twips 840 960 330 330; }
-click_next()     { click_twips 1200 960 330 330; }
-click_open()     { click_twips 1560 960 330 330; }
-click_rnd()      { click_twips 1995 1050 345 255; }
-click_playlist() { click_twips 2400 1050 585 255; }
-click_about()    { click_twips 3030 1050 225 255; }
-click_add()      { click_twips 120 3480 405 255; }
-click_del()      { click_twips 480 3480 405 255; }
-click_delall()   { click_twips 840 3480 525 255; }
-click_load()     { click_twips 2370 3480 450 255; }
-click_save()     { click_twips 2805 3480 450 255; }
+# The controls, as laid out: LEFT TOP WIDTH HEIGHT in twips.
+declare -A CONTROLS=(
+    [back]="120 960 330 330" [play]="480 960 330 330" [stop]="840 960 330 330" [next]="1200 960 330 330"
+    [open]="1560 960 330 330" [rnd]="1995 1050 345 255" [playlist]="2400 1050 585 255" [about]="3030 1050 225 255"
+    [add]="120 3480 405 255" [del]="480 3480 405 255" [delall]="840 3480 525 255" [load]="2370 3480 450 255"
+    [save]="2805 3480 450 255"
+)
+
+# Clicks a control by its name: click play
+click() {
+    [ -n "${CONTROLS[$1]:-}" ] || fail "no control named '$1'"
+    # shellcheck disable=SC2086  # the four numbers are meant to split
+    click_twips ${CONTROLS[$1]}
+}
 
 # The entry row N (from 0) of the playlist: rows are one line of the list's font high.
 ROW_PX=11
 click_entry() {
-    local n=$1 repeat=${2:-1}
-    read -r ox oy < <(origin)
-    xdotool mousemove --sync $((ox + 120 / 15 + 30)) $((oy + 1560 / 15 + 1 + n * ROW_PX + ROW_PX / 2)) click --repeat "$repeat" --delay 60 1
+    click_at $((120 / 15 + 30)) $((1560 / 15 + 1 + $1 * ROW_PX + ROW_PX / 2)) "${2:-1}" 60
     sleep 0.3
 }
 double_click_entry() { click_entry "$1" 2; }

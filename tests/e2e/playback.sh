@@ -14,13 +14,13 @@ screenshot compact
 [ "$(pixel_at 2 2)" = "192,192,192" ] || fail "window background is $(pixel_at 2 2), not light grey"
 # The Play glyph: mid-grey inside a black face.
 [ "$(count_colour 32 64 22 22 128,128,128)" -gt 20 ] || fail "the Play button shows no grey glyph"
-click_playlist
+click playlist
 [ "$(window_height)" = 253 ] || fail "expanded height $(window_height) px, not 253"
-click_playlist
+click playlist
 [ "$(window_height)" = 90 ] || fail "height after a second toggle $(window_height) px, not 90"
-click_playlist
+click playlist
 
-for f in 440 660 880; do click_add; choose_file "$WORK/t$f.wav"; done
+for f in 440 660 880; do click add; choose_file "$WORK/t$f.wav"; done
 screenshot expanded-three-entries
 double_click_entry 0
 sleep 1
@@ -32,16 +32,16 @@ quiet || fail "not silent after the last track"
 [ "$(reported)" = 0 ] || fail "unexpected messages: $(cat "$APP_LOG")"
 
 # Next, Previous and Stop on long tracks: 330 plays, Next -> 550, Previous -> 330 again, Stop -> silence.
-click_delall
-for f in 330 550 770; do click_add; choose_file "$WORK/long$f.wav"; done
+click delall
+for f in 330 550 770; do click add; choose_file "$WORK/long$f.wav"; done
 start_at=$(tones | tail -n 1 | cut -d" " -f2)
 double_click_entry 0
 sleep 1.5
-click_next
+click next
 sleep 1.5
-click_back
+click back
 sleep 1.5
-click_stop
+click stop
 sleep 1.5
 heard=$(tones | awk -v t="$start_at" '$1 >= t - 0.2 && $3 > 0 { print $3 }' | awk '{ best = 0; n = split("330 550 770", p, " "); for (i = 1; i <= n; i++) if (best == 0 || ($1 - p[i]) ^ 2 < ($1 - best) ^ 2) best = p[i]; print best }' | uniq | paste -sd' ')
 [ "$heard" = "330 550 330" ] || { tones >&2; fail "Next/Previous gave '$heard', not '330 550 330'"; }

@@ -13,8 +13,8 @@ done >"$WORK/soak.m3u"
 # A small quarantine, so that resident memory shows real growth rather than ASan's own bookkeeping.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=8:detect_leaks=1"
 start_app
-click_playlist
-click_load; choose_file "$WORK/soak.m3u"
+click playlist
+click load; choose_file "$WORK/soak.m3u"
 rss() { awk '/^VmRSS/ { print $2 }' "/proc/$APID/status"; }
 played() { "$TIMELINE" "$SOUND" 48000 20 | awk '$3 > 0 { print ($3 < 660) ? "low" : "high" }' | uniq | wc -l; }
 

@@ -18,9 +18,7 @@ namespace tamro::playlist {
 namespace {
 
 using ::testing::HasSubstr;
-using testing::readBytes;
-using testing::TempFolder;
-using testing::writeBytes;
+using namespace tamro::testing;  // TempFolder, readBytes, writeBytes
 using Entries = std::vector<std::string>;
 
 const Entries twoEntries{"C:\\a.mp3", "D:\\b, c.wav"};

@@ -53,6 +53,16 @@ public:
         return part;
     }
 
+    // A length as a variable-length quantity and then that many bytes, as system exclusive and meta events
+    // carry their payload.
+    std::optional<std::span<const std::uint8_t>> lengthPrefixed()
+    {
+        const auto length = vlq();
+        if (!length)
+            return std::nullopt;
+        return take(*length);
+    }
+
 private:
     std::span<const std::uint8_t> bytes_;
     std::size_t pos_ = 0;
@@ -140,10 +150,7 @@ void parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
             song.events.push_back(event);
             song.lastTick = std::max(song.lastTick, tick);
         } else if (status == 0xF0 || status == 0xF7) {
-            const auto length = in.vlq();
-            if (!length)
-                return;
-            const auto payload = in.take(*length);
+            const auto payload = in.lengthPrefixed();
             if (!payload)
                 return;
             // Only a whole F0 ... F7 message is sent; escapes and split messages mark time only.
@@ -159,10 +166,7 @@ void parseTrack(std::span<const std::uint8_t> chunk, MidiSong& song)
             const auto type = in.byte();
             if (!type)
                 return;
-            const auto length = in.vlq();
-            if (!length)
-                return;
-            const auto payload = in.take(*length);
+            const auto payload = in.lengthPrefixed();
             if (!payload)
                 return;
             song.lastTick = std::max(song.lastTick, tick);  // meta events mark time; none is sent
