@@ -1,6 +1,7 @@
 // Whole-process figure: the silence between two tracks when the end of one runs the advance to the next, on
 // what reached the sound server. The program's window and engine play a playlist of short tones from a
 // double-click on the first; the server's null sink is recorded and each hand-over measured to the frame.
+// With --mp3 the tones are MP3 files and mpg123 plays the same files in the same run, as a reference.
 // Needs the private server that run-gap-benchmark starts.
 #include "app/player_window.h"
 #include "bench/engine/capture.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,48 +74,18 @@ double median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int runToEnd(const std::vector<std::string>& args)
 {
-    int tracks = 6;
-    for (int i = 1; i + 1 < argc; i += 2)
-        if (std::string(argv[i]) == "--tracks")
-            tracks = std::stoi(argv[i + 1]);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    int status = 0;
+    waitpid(tamro::bench::spawn(args), &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
-    const fs::path folder = fs::temp_directory_path() / ("tamro-gap-" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    constexpr int rate = 48000;
-    constexpr std::int64_t toneFrames = rate / 2;
-    const double pitches[] = {440.0, 660.0};
-
-    Recording recording;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    {
-        // The program's own engine and window.
-        tamro::app::PlayerWindow window(tamro::audio::createEngine(
-            [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); }));
-        window.loadAndShow();
-        for (int t = 0; t < tracks; ++t) {
-            const fs::path path = folder / ("tone" + std::to_string(t) + ".wav");
-            tamro::testing::writeToneWav(path, pitches[t % 2], toneFrames, rate);
-            window.frmmain.List1.addItem(path.string());
-        }
-        window.frmmain.List1.setListIndex(0);
-        emit window.frmmain.List1.dblClick();
-
-        QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(1000 * (tracks * (0.5 + 0.6) + 0.5)), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const std::vector<float> left = recording.left();
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-
-    // Each track starts loud (a cosine) and lasts exactly toneFrames at the server's 48 kHz.
+// Measures each hand-over to the frame on the recording: every track starts loud (a cosine) and lasts exactly
+// its known length at the server's 48 kHz. Prints the gaps; returns how many tracks were heard.
+int reportGaps(const char* player, const std::vector<float>& left, const std::vector<std::int64_t>& toneFrames,
+               int rate)
+{
     auto loudFrom = [&](std::int64_t from) {
         while (from < static_cast<std::int64_t>(left.size()) && std::fabs(left[static_cast<std::size_t>(from)]) < 0.25f)
             ++from;
@@ -122,22 +94,100 @@ int main(int argc, char** argv)
     std::vector<double> gapsMs;
     std::int64_t start = loudFrom(0);
     int heard = start < static_cast<std::int64_t>(left.size()) ? 1 : 0;
-    for (int t = 1; t < tracks; ++t) {
-        const std::int64_t end = start + toneFrames;
+    for (std::size_t t = 1; t < toneFrames.size(); ++t) {
+        const std::int64_t end = start + toneFrames[t - 1];
         const std::int64_t next = loudFrom(end);
         if (next >= static_cast<std::int64_t>(left.size()))
             break;
         gapsMs.push_back(1000.0 * static_cast<double>(next - end) / rate);
-        std::printf("  gap %d->%d: %.1f ms of silence at the server\n", t - 1, t, gapsMs.back());
+        std::printf("  %s, gap %zu->%zu: %.1f ms of silence at the server\n", player, t - 1, t, gapsMs.back());
         start = next;
         ++heard;
     }
-    std::printf("tracks heard: %d of %d\n", heard, tracks);
-    if (gapsMs.empty())
-        return 1;
-    std::printf("silence between two tracks at an end-of-track advance: median %.1f ms (min %.1f, max %.1f, %zu "
-                "hand-overs)\n",
-                median(gapsMs), *std::min_element(gapsMs.begin(), gapsMs.end()),
-                *std::max_element(gapsMs.begin(), gapsMs.end()), gapsMs.size());
+    std::printf("%s: tracks heard: %d of %zu\n", player, heard, toneFrames.size());
+    if (!gapsMs.empty())
+        std::printf("%s: silence between two tracks: median %.1f ms (min %.1f, max %.1f, %zu hand-overs)\n", player,
+                    median(gapsMs), *std::min_element(gapsMs.begin(), gapsMs.end()),
+                    *std::max_element(gapsMs.begin(), gapsMs.end()), gapsMs.size());
+    return heard;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int tracks = 6;
+    bool mp3 = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--tracks" && i + 1 < argc)
+            tracks = std::stoi(argv[++i]);
+        else if (std::string(argv[i]) == "--mp3")
+            mp3 = true;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const fs::path folder = fs::temp_directory_path() / ("tamro-gap-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    constexpr int rate = 48000;
+    // Lengths 0.5 s plus steps of 37.1 ms, so that each track's last frame falls elsewhere in a device buffer.
+    std::vector<std::int64_t> toneFrames;
+    std::vector<std::string> paths;
+    const double pitches[] = {440.0, 660.0};
+    for (int t = 0; t < tracks; ++t) {
+        toneFrames.push_back(rate / 2 + t * 1781);
+        const fs::path wav = folder / ("tone" + std::to_string(t) + ".wav");
+        tamro::testing::writeToneWav(wav, pitches[t % 2], toneFrames.back(), rate);
+        if (!mp3) {
+            paths.push_back(wav.string());
+            continue;
+        }
+        // LAME records its delay and padding, so a gapless decoder gives back exactly the frames put in.
+        const fs::path encoded = folder / ("tone" + std::to_string(t) + ".mp3");
+        if (runToEnd({"ffmpeg", "-v", "error", "-i", wav.string(), "-c:a", "libmp3lame", "-b:a", "192k",
+                      encoded.string()})
+            != 0) {
+            std::fprintf(stderr, "ffmpeg could not encode %s\n", wav.c_str());
+            return 1;
+        }
+        paths.push_back(encoded.string());
+    }
+    const double playSeconds = static_cast<double>(std::accumulate(toneFrames.begin(), toneFrames.end(), std::int64_t{0})) / rate;
+
+    std::vector<float> ours;
+    {
+        Recording recording;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        {
+            // The program's own engine and window.
+            tamro::app::PlayerWindow window(tamro::audio::createEngine(
+                [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); }));
+            window.loadAndShow();
+            for (const auto& path : paths)
+                window.frmmain.List1.addItem(path);
+            window.frmmain.List1.setListIndex(0);
+            emit window.frmmain.List1.dblClick();
+
+            QEventLoop loop;
+            QTimer::singleShot(static_cast<int>(1000 * (playSeconds + 0.6 * tracks + 0.5)), &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ours = recording.left();
+    }
+    const int heard = reportGaps("Tamro?Player", ours, toneFrames, rate);
+
+    if (mp3) {
+        // The reference, in the same run: mpg123 playing the same files one after another, gaplessly.
+        Recording recording;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::vector<std::string> args{"mpg123", "-q", "--gapless", "-o", "pulse", "-r", "48000"};
+        args.insert(args.end(), paths.begin(), paths.end());
+        runToEnd(args);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        reportGaps("mpg123", recording.left(), toneFrames, rate);
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
     return heard == tracks ? 0 : 1;
 }

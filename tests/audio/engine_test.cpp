@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace tamro::audio {
 namespace {
@@ -37,10 +38,14 @@ protected:
         {"/music/short.wav", {440.0, 4800}},         // 0.1 s
         {"/music/corrupt.mp3", {440.0, 9600, 4000}}, // claims 0.2 s, decodes 4000 frames
         {"/music/empty.wav", {440.0, 0}},
+        {"/music/tiny.wav", {1000.0, 320}},          // fills the rest of a block behind short.wav
     };
     VirtualOutput* out = nullptr;
     std::unique_ptr<Engine> engine;
     int ends = 0;
+    // Runs what the engine posts to the UI thread at once, inside the callback, as if the UI thread answered
+    // before the callback's patience ran out.
+    bool postAtOnce = false;
 
     void SetUp() override
     {
@@ -56,6 +61,8 @@ protected:
                                                               it->second.endEarlyAt);
             },
             [this](std::function<void()> f) {
+                if (postAtOnce)
+                    return f();
                 std::lock_guard lock(postedMutex);
                 posted.push_back(std::move(f));
             });
@@ -172,54 +179,83 @@ TEST_F(EngineTest, SeekWhileStoppedMovesThePositionWithoutPlaying)
     EXPECT_DOUBLE_EQ(engine->position(), 0.6) << "play goes on from the sought position";
 }
 
-TEST_F(EngineTest, EndOfTrackComesOnceAndOnlyAfterTheLastFrameIsHeard)
+TEST_F(EngineTest, EndOfTrackComesOnceWhenTheLastFrameGoesToTheDevice)
 {
     out->latencyFrames = 256;
     engine->setFileName("/music/short.wav");
-    pull(4800 + 255);  // every frame handed out, the last one still in the device
+    pull(4800 - 1);
     runEvents();
-    EXPECT_EQ(ends, 0);
-    EXPECT_LT(engine->position(), 0.1);
-    out->idle(1'000'000);
-    EXPECT_DOUBLE_EQ(engine->position(), 0.1) << "gliding on, but never past the length";
+    EXPECT_EQ(ends, 0) << "not while a frame is still to go";
     pull(1);
     runEvents();
     EXPECT_EQ(ends, 1);
-    EXPECT_DOUBLE_EQ(engine->position(), 0.1);
+    EXPECT_DOUBLE_EQ(engine->position(), seconds(4800 - 256)) << "the tail in the device is not heard yet";
+    EXPECT_FALSE(out->lastActive) << "the output may rest: nothing follows";
     pull(rate);
     runEvents();
     EXPECT_EQ(ends, 1) << "exactly once";
-    EXPECT_DOUBLE_EQ(engine->position(), 0.1) << "stays at the end";
-    EXPECT_FALSE(out->lastActive) << "the output may rest once the track is over";
 }
 
-TEST_F(EngineTest, WithTheTailStillInTheDeviceTheOutputRestsAndTheEndComesWhenTheTailIsDue)
+TEST_F(EngineTest, BehindTheLastFrameThePositionGlidesThroughTheTailToTheLengthAndStaysThere)
 {
     // The block that hands out the last frame ends at 4864; the device then holds 2048 frames, 1984 of them the
-    // track's: its last frame is heard 41.3 ms later by the output's clock, without another callback.
+    // track's: its last frame is heard 41.3 ms later by the output's clock, with no callback in between.
     out->latencyFrames = 2048;
     engine->setFileName("/music/short.wav");
     pull(4800 + 64);
-    EXPECT_FALSE(out->lastActive) << "no silence is queued behind the tail";
-    out->idle(40'000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     runEvents();
-    EXPECT_EQ(ends, 0) << "not before the last frame is heard";
+    EXPECT_EQ(ends, 1);
+    out->idle(40'000);
     EXPECT_NEAR(engine->position(), seconds(4800 - 1984) + 0.040, 1.0 / rate)
-        << "the position glides on through the tail, further than one buffer";
+        << "further than one buffer, as the output rests";
     out->idle(1'000);
     EXPECT_LE(engine->position(), 0.1) << "but not past the last frame";
     out->idle(2'000);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (ends == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        runEvents();
-    }
-    EXPECT_EQ(ends, 1) << "posted once the tail is due, with no callback to notice it";
     EXPECT_DOUBLE_EQ(engine->position(), 0.1);
-    pull(rate);
-    runEvents();
-    EXPECT_EQ(ends, 1) << "exactly once";
+    out->idle(300'000'000);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.1) << "still there after minutes of rest";
+}
+
+TEST_F(EngineTest, ATrackLoadedAtTheEndFollowsTheLastFrameWithoutSilence)
+{
+    // 4800 frames are 9 blocks of 512 and 192 frames: the next track fills the rest of the tenth block.
+    struct Case {
+        const char* next;
+        int ends;
+        std::int64_t nextFrames;
+    };
+    for (const Case c :
+         {Case{"/music/b1000.wav", 1, 2 * rate}, Case{"/music/empty.wav", 2, 0}, Case{"/music/tiny.wav", 2, 320}}) {
+        SCOPED_TRACE(c.next);
+        ends = 0;
+        bool loaded = false;
+        postAtOnce = true;
+        engine->setEndOfTrackHandler([&](std::int32_t) {
+            ++ends;
+            if (!std::exchange(loaded, true))
+                engine->setFileName(c.next);
+        });
+        out->latencyFrames = 1024;
+        engine->setFileName("/music/short.wav");
+        const auto sound = pull(4800 + 320);
+        EXPECT_EQ(ends, c.ends) << "a next track over within the same buffer ends too";
+
+        std::vector<float> expected(2 * (4800 + 320), 0.0f);
+        testing::SineDecoder(440.0, 4800, {rate, 2}).read(expected.data(), 4800);
+        testing::SineDecoder(1000.0, c.nextFrames, {rate, 2}).read(expected.data() + 2 * 4800, 320);
+        EXPECT_EQ(sound, expected) << "the first track to its last frame, the next one right behind it";
+        if (c.ends > 1)
+            continue;
+
+        // The device still holds 704 frames of the first track: the next one is heard from then on.
+        EXPECT_EQ(engine->position(), 0.0);
+        out->idle(14'000);
+        EXPECT_EQ(engine->position(), 0.0) << "not before its first frame is due";
+        out->idle(6'000);
+        EXPECT_NEAR(engine->position(), seconds(960 - 704), 1.0 / rate);
+        pull(4 * 512);
+        EXPECT_DOUBLE_EQ(engine->position(), seconds(320 + 4 * 512 - 1024));
+    }
 }
 
 TEST_F(EngineTest, AnEndOnItsWayIsDroppedWhenTheTrackIsStoppedReplacedOrSought)

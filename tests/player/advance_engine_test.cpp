@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -250,13 +251,18 @@ TEST_F(RealAdvance, PlaysTheThreeEntriesInOrderEachToItsEndThenSilence)
                               - 1000.0 / rate_;
         using Ms = std::chrono::duration<double, std::milli>;
         const TimedPlayer::Timing& a = advances_.at(static_cast<std::size_t>(t));
-        const double waitMs = Ms(a.reported - testing::renderedAt(blocks, end - 1, rate_)).count();
         const double advanceMs = Ms(a.done - a.reported).count();
-        const double nextMs = Ms(testing::renderedAt(blocks, next, rate_) - a.done).count();
+        auto blockOf = [&](std::int64_t frame) {
+            return std::find_if(blocks.begin(), blocks.end(), [&](const auto& b) { return frame < b.firstFrame + b.frames; })
+                   - blocks.begin();
+        };
+        const auto buffers = blockOf(next) - blockOf(end - 1);
         std::printf("gap %d->%d: %.1f ms of silent frames written, %.1f ms between the tracks in time "
-                    "(device buffer %zu frames at %d Hz): end reported %.1f ms after the last frame was rendered, "
-                    "advance %.2f ms, next track's first frame rendered %.1f ms after the advance\n",
-                    t, t + 1, silentMs, wallMs, period, rate_, waitMs, advanceMs, nextMs);
+                    "(device buffer %zu frames at %d Hz); the advance took %.2f ms; the next track's first frame went "
+                    "out %s\n",
+                    t, t + 1, silentMs, std::max(wallMs, 0.0), period, rate_, advanceMs,
+                    buffers == 0 ? "in the same device buffer as the last frame before it"
+                                 : (std::to_string(buffers) + " device buffer(s) after the last frame before it").c_str());
         RecordProperty("gap" + std::to_string(t) + "_advance_ms", std::to_string(advanceMs));
         RecordProperty("gap" + std::to_string(t) + "_silent_ms", std::to_string(silentMs));
         RecordProperty("gap" + std::to_string(t) + "_wall_ms", std::to_string(wallMs));

@@ -117,9 +117,19 @@ double Engine::position()
     if (published & glidingBit) {
         // Between two callbacks the device plays on: add the time since the last one, at most one buffer (or
         // the rest of the tail while the output rests behind it).
+        // A glide may start in the future (a track queued behind another's tail): a negative difference,
+        // that is the upper half of the clock's range, means not yet.
         const std::uint64_t elapsed = (static_cast<std::uint64_t>(output_->clockMicros()) - published) & clockMask;
         const std::uint64_t limit = glideLimitMicros_.load(std::memory_order_relaxed);
-        frame += static_cast<std::int64_t>(std::min(elapsed, limit)) * format_.sampleRate / 1'000'000;
+        if (elapsed < (clockMask >> 1)) {
+            frame += static_cast<std::int64_t>(std::min(elapsed, limit)) * format_.sampleRate / 1'000'000;
+            // A glide that has run its course is frozen where it stopped, before the clock field wraps round
+            // (the output may rest for minutes behind a track's tail). A callback publishing meanwhile wins.
+            if (elapsed >= limit) {
+                std::uint64_t expected = published;
+                heard_.compare_exchange_strong(expected, frozenAt(frame), std::memory_order_relaxed);
+            }
+        }
     }
     return static_cast<double>(std::min(frame, lengthFrames_)) / format_.sampleRate;
 }
@@ -164,7 +174,6 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
 void Engine::beginSegment(std::int64_t frame, bool playing)
 {
     ++segmentId_;  // any end-of-track event still on its way belongs to an older segment and is dropped
-    endDueSegment_ = 0;
     decoder_->seek(frame);
     decoderDone_.store(false, std::memory_order_relaxed);
     {
@@ -177,7 +186,7 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
         segment_.base = frame;
         segment_.end = lengthFrames_;
         segment_.playing = playing;
-        wantsFrames_.store(playing, std::memory_order_relaxed);
+        wantsFrames_.store(playing, std::memory_order_release);
         heard_.store(frozenAt(frame), std::memory_order_relaxed);
     }
     playing_ = playing;
@@ -210,12 +219,9 @@ bool Engine::render(std::span<float> out)
     const std::size_t frames = out.size() / channels;
     // When a track starts the device asks for several buffers in a row, faster than the decode thread may get
     // scheduled on a busy machine. The device then holds at least a buffer, so wait a little rather than hand
-    // it a gap of silence.
-    const auto patience = std::chrono::steady_clock::now()
-                          + std::chrono::microseconds(output_->renderMayWait() ? glideMicros_ / 4 : 0);
-    while (wantsFrames_.load(std::memory_order_relaxed) && ring_.readable() < frames
-           && !decoderDone_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < patience)
-        std::this_thread::sleep_for(std::chrono::microseconds(250));
+    // it a gap of silence. The same patience lets the next track follow the end of one in the same buffer.
+    const auto patience = std::chrono::microseconds(output_->renderMayWait() ? glideMicros_ / 4 : 0);
+    awaitFrames(frames, std::chrono::steady_clock::now() + patience, false);
     std::unique_lock lock(stateMutex_, std::try_to_lock);
     if (!lock) {
         // The UI thread is switching segments this very moment: a buffer of silence, and try again.
@@ -223,86 +229,105 @@ bool Engine::render(std::span<float> out)
         deviceFrames_ += static_cast<std::int64_t>(frames);
         return true;
     }
-    Segment& s = segment_;
-    std::size_t got = 0;
-    if (s.playing && !s.handedOut) {
-        const std::size_t left = static_cast<std::size_t>(std::max<std::int64_t>(s.end - s.base - s.consumed, 0));
-        got = ring_.read(out.first(std::min(frames, left) * channels));
-        s.consumed += static_cast<std::int64_t>(got);
-        if (got > 0)
-            s.lastRealEnd = deviceFrames_ + static_cast<std::int64_t>(got);
-        // Done when the length is reached, or when the decoder ended early (a corrupt tail) and all it gave is out.
-        if (s.base + s.consumed >= s.end
-            || (got < frames && decoderDone_.load(std::memory_order_acquire) && ring_.readable() == 0))
-            s.handedOut = true;
-        wantsFrames_.store(!s.handedOut, std::memory_order_relaxed);
-    }
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got * channels), out.end(), 0.0f);
-    deviceFrames_ += static_cast<std::int64_t>(frames);
-    if (!s.playing)
-        return false;
-
-    // Track frames still in the device: those handed out after the point being heard now.
-    const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
-    const std::int64_t unheard = std::clamp<std::int64_t>(s.lastRealEnd - heardDevice, 0, s.consumed);
-    std::int64_t heard = std::min(s.base + s.consumed - unheard, s.end);
-    bool postEnd = false;
-    bool rest = false;
-    if (s.handedOut && unheard == 0) {
-        s.playing = false;
-        postEnd = true;
-        heard = s.end;
-        rest = true;
-    } else if (s.handedOut) {
-        // Feeding silence until a callback finds the tail heard would queue buffers of it in front of the next
-        // track; let the output rest and the decode thread post the end when the tail is due.
-        if (!s.endTimed)
-            s.endTimed = timeEnd(s.id, unheard);
-        rest = s.endTimed;
-    }
-    // No callback may come until the next track: glide through the tail, but not past its last frame (rounded
-    // up to whole microseconds, which still gives less than one frame more).
-    const auto rate = static_cast<std::uint64_t>(format_.sampleRate);
-    glideLimitMicros_.store(
-        s.handedOut ? (static_cast<std::uint64_t>(unheard) * 1'000'000 + rate - 1) / rate : glideMicros_,
-        std::memory_order_relaxed);
-    heard_.store(postEnd ? frozenAt(heard) : glidingFrom(heard, output_->clockMicros()), std::memory_order_release);
-    const std::uint64_t id = s.id;
-    lock.unlock();
-
-    if (postEnd)
-        postToUi_([this, alive = alive_, id] {
-            if (*alive)
-                onTrackEnded(id);
-        });
-    return !rest;
-}
-
-bool Engine::timeEnd(std::uint64_t segmentId, std::int64_t unheard)
-{
-    // The UI thread may hold the lock for a while (opening, seeking): then keep feeding and try next time.
-    std::unique_lock lock(decodeMutex_, std::try_to_lock);
-    if (!lock)
-        return false;
-    const std::int64_t rate = format_.sampleRate;
-    endDueMicros_ = output_->clockMicros() + (unheard * 1'000'000 + rate - 1) / rate;  // never early
-    endDueSegment_ = segmentId;
-    wakeDecoder_ = true;
-    lock.unlock();
-    decodeWake_.notify_all();
-    return true;
-}
-
-void Engine::postDueEnd(std::uint64_t segmentId)
-{
-    {
-        std::lock_guard lock(stateMutex_);
+    std::size_t filled = 0;
+    std::uint64_t ended = 0;   // the track whose last frames went out in this buffer
+    bool endPosted = false;
+    for (;;) {
+        filled = take(out, filled);
         Segment& s = segment_;
-        if (s.id != segmentId || !s.playing || !s.handedOut)
-            return;  // replaced, or a callback already posted it
+        if (!s.playing || !s.handedOut)
+            break;
+        // Every frame of the track is in the device: the track has played to its end as far as the engine is
+        // concerned. Ending it now, rather than once the device has sounded the tail, lets the advance load the
+        // next track while this buffer is still open, so that it follows without the silence that would
+        // otherwise fill the buffer and the device.
         s.playing = false;
-        heard_.store(frozenAt(s.end), std::memory_order_relaxed);
+        ended = s.id;
+        endPosted = false;
+        if (filled == frames || patience.count() == 0)
+            break;
+        lock.unlock();
+        postEnd(ended);
+        endPosted = true;
+        const bool next = awaitFrames(frames - filled, std::chrono::steady_clock::now() + patience, true);
+        lock.lock();
+        if (!next || !segment_.playing)
+            break;
     }
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(filled * channels), out.end(), 0.0f);
+    deviceFrames_ += static_cast<std::int64_t>(frames);
+    publishHeard(ended);
+    const bool more = segment_.playing;
+    lock.unlock();
+
+    if (ended != 0 && !endPosted)
+        postEnd(ended);
+    return more;
+}
+
+std::size_t Engine::take(std::span<float> out, std::size_t filled)
+{
+    Segment& s = segment_;
+    if (!s.playing || s.handedOut)
+        return filled;
+    const std::size_t channels = static_cast<std::size_t>(format_.channels);
+    const std::size_t frames = out.size() / channels;
+    const std::size_t left = static_cast<std::size_t>(std::max<std::int64_t>(s.end - s.base - s.consumed, 0));
+    const std::size_t got = ring_.read(out.subspan(filled * channels, std::min(frames - filled, left) * channels));
+    s.consumed += static_cast<std::int64_t>(got);
+    filled += got;
+    if (got > 0)
+        s.lastRealEnd = deviceFrames_ + static_cast<std::int64_t>(filled);
+    // Done when the length is reached, or when the decoder ended early (a corrupt tail) and all it gave is out.
+    if (s.base + s.consumed >= s.end
+        || (filled < frames && decoderDone_.load(std::memory_order_acquire) && ring_.readable() == 0))
+        s.handedOut = true;
+    wantsFrames_.store(!s.handedOut, std::memory_order_relaxed);
+    return filled;
+}
+
+bool Engine::awaitFrames(std::size_t frames, std::chrono::steady_clock::time_point deadline, bool nextTrack)
+{
+    for (;;) {
+        const bool wants = wantsFrames_.load(std::memory_order_acquire);
+        if (wants && (ring_.readable() >= frames || decoderDone_.load(std::memory_order_acquire)))
+            return true;
+        if ((!wants && !nextTrack) || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(250));
+    }
+}
+
+void Engine::publishHeard(std::uint64_t ended)
+{
+    const Segment& s = segment_;
+    if (!s.playing && s.id != ended)
+        return;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
+    // Track frames handed out after the point being heard now; more than were handed out while the device
+    // still sounds what came before them (the previous track's tail).
+    const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
+    const std::int64_t ahead = s.lastRealEnd - heardDevice;
+    const std::int64_t unheard = std::clamp<std::int64_t>(ahead, 0, s.consumed);
+    const auto rate = static_cast<std::int64_t>(format_.sampleRate);
+    const auto micros = [rate](std::int64_t frames) { return (frames * 1'000'000 + rate - 1) / rate; };
+    if (s.playing && s.consumed == 0) {
+        heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
+    } else if (s.playing) {
+        // Glide on for one buffer at most, starting once the track's first frame is due.
+        glideLimitMicros_.store(glideMicros_, std::memory_order_relaxed);
+        const std::int64_t due = micros(std::max<std::int64_t>(ahead - s.consumed, 0));
+        heard_.store(glidingFrom(s.base + s.consumed - unheard, output_->clockMicros() + due), std::memory_order_release);
+    } else {
+        // No callback may come until the next track: glide through the tail to the length (rounded up to whole
+        // microseconds, which still gives less than one frame more). A track that decoded short ends at its
+        // length all the same.
+        glideLimitMicros_.store(static_cast<std::uint64_t>(micros(unheard)), std::memory_order_relaxed);
+        heard_.store(glidingFrom(s.end - unheard, output_->clockMicros()), std::memory_order_release);
+    }
+}
+
+void Engine::postEnd(std::uint64_t segmentId)
+{
     postToUi_([this, alive = alive_, segmentId] {
         if (*alive)
             onTrackEnded(segmentId);
@@ -315,7 +340,6 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
         return;  // replaced, stopped or sought since the callback saw the end
     playing_ = false;
     ended_ = true;
-    heard_.store(frozenAt(lengthFrames_), std::memory_order_relaxed);  // also when a corrupt tail ended it early
     if (endHandler_)
         endHandler_(0);
 }
@@ -344,18 +368,8 @@ void Engine::decodeLoop()
         }
 
         // Sleep until half the ring has been played, or until told to look again.
-        std::chrono::microseconds sleep =
+        const auto sleep =
             std::chrono::milliseconds(500 * static_cast<long long>(ring_.capacity()) / format_.sampleRate);
-        if (endDueSegment_ != 0) {
-            const std::int64_t left = endDueMicros_ - output_->clockMicros();
-            if (left <= 0) {
-                postDueEnd(endDueSegment_);
-                endDueSegment_ = 0;
-            } else {
-                // At least a millisecond: a clock that does not run with real time (tests) is polled, not spun on.
-                sleep = std::clamp(std::chrono::microseconds(left), std::chrono::microseconds(1000), sleep);
-            }
-        }
         decodeWake_.wait_for(lock, sleep, [this] { return quit_ || wakeDecoder_; });
     }
 }

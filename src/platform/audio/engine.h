@@ -1,5 +1,6 @@
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
-// position is what the output reports as heard, gliding on with the clock between callbacks.
+// position is what the output reports as heard, gliding on with the clock between callbacks. A track ends
+// when its last frame goes to the device, so that the next one can follow it in the same device buffer.
 // The application makes one with createEngine (engine_factory.h).
 #pragma once
 
@@ -58,25 +59,30 @@ private:
         std::uint64_t id = 0;
         std::int64_t base = 0;       // track frame of the first frame in the ring
         std::int64_t end = 0;        // track length in frames
-        bool playing = false;        // cleared by the callback once the end is posted
+        bool playing = false;        // cleared by the callback once every frame is in the device
         std::int64_t consumed = 0;   // frames taken from the ring since base
         bool handedOut = false;      // every frame of the track went to the device
         std::int64_t lastRealEnd = 0;  // device-timeline index just after the last track frame handed out
-        bool endTimed = false;       // the decode thread knows when the tail will have been heard
     };
 
+    // The output's callback. A track ends when its last frame goes to the device; the callback then waits a
+    // little for the advance to load the next one, so that it follows in the same buffer.
     bool render(std::span<float> out);
+    // From the callback, stateMutex_ held: reads the playing segment's frames into `out` after the first
+    // `filled` frames; returns how many are filled now.
+    std::size_t take(std::span<float> out, std::size_t filled);
+    // Until the ring holds `frames` of a playing segment (or all of it) or the deadline passes. Without
+    // `nextTrack` it gives up at once when nothing plays; with it, it waits for a track to be loaded.
+    bool awaitFrames(std::size_t frames, std::chrono::steady_clock::time_point deadline, bool nextTrack);
+    // From the callback, stateMutex_ held: publishes the frame being heard of the playing segment, or of the
+    // one whose last frames went out in this buffer (`ended`).
+    void publishHeard(std::uint64_t ended);
+    void postEnd(std::uint64_t segmentId);
     void decodeLoop();
     // Starts a new stretch of playback at `frame`: flushes the ring, resets the callback's view, primes the
     // ring. Needs decodeMutex_ held.
     void beginSegment(std::int64_t frame, bool playing);
     void fillRing(std::size_t frames);
-    // From the callback, stateMutex_ held: has the decode thread post the end `unheard` frames from now, so the
-    // output can rest instead of feeding silence until a later callback notices. False if it cannot tell it
-    // without waiting.
-    bool timeEnd(std::uint64_t segmentId, std::int64_t unheard);
-    // On the decode thread once the tail is due to have been heard: ends the segment if it still plays.
-    void postDueEnd(std::uint64_t segmentId);
     void onTrackEnded(std::uint64_t segmentId);
     void throwIfDeviceLost() const;
 
@@ -105,8 +111,6 @@ private:
     bool quit_ = false;
     bool lostReported_ = false;
     std::vector<float> scratch_;
-    std::uint64_t endDueSegment_ = 0;  // the segment whose end the decode thread is to post, or 0
-    std::int64_t endDueMicros_ = 0;    // when, by the output's clock
     // Set by the decode thread once the decoder is drained into the ring; reset with each segment.
     std::atomic<bool> decoderDone_{false};
 

@@ -87,6 +87,14 @@ void SdlOutput::wake()
     restWake_.notify_all();
 }
 
+std::int64_t SdlOutput::delayFrames() const
+{
+    // The device plays on while render works (it may wait for the next track): what was ahead drains.
+    const auto rendering = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastCallback_).count();
+    const auto drained = static_cast<std::int64_t>(rendering * format_.sampleRate);
+    return bufferFrames_ + std::max<std::int64_t>(aheadFrames_ - drained, 0);
+}
+
 std::string SdlOutput::lostReason() const
 {
     if (!halted_.load() && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED)
@@ -118,15 +126,15 @@ void SdlOutput::fill(std::span<float> out)
 
     // SDL cannot tell how much the device still holds ahead of this buffer. At the steady period assume a
     // whole buffer (PulseAudio here holds 50-65 ms ahead of an 85 ms one): the position may lag what is heard
-    // by a fraction of a buffer but never runs ahead of it, so the end of a track is never reported before
-    // its last sample is heard. A late callback finds that much less; one after a rest finds the device empty.
+    // by a fraction of a buffer but never runs ahead of it. A late callback finds that much less; one after a
+    // rest finds the device empty.
     const auto frames = static_cast<std::int64_t>(out.size() / 2);
     const auto now = std::chrono::steady_clock::now();
     const auto elapsed = std::chrono::duration<double>(now - lastCallback_).count() * format_.sampleRate;
     const auto period = static_cast<double>(frames);
-    const auto ahead = static_cast<std::int64_t>(std::clamp(2.0 * period - elapsed, 0.0, period));
+    aheadFrames_ = static_cast<std::int64_t>(std::clamp(2.0 * period - elapsed, 0.0, period));
     lastCallback_ = now;
-    delayFrames_ = ahead + frames;
+    bufferFrames_ = frames;
 
     if (!render_(out)) {
         std::lock_guard lock(restMutex_);

@@ -32,7 +32,7 @@ public:
     std::size_t periodFrames() const override { return periodFrames_; }
     void start(Render render) override;
     void halt() override;
-    std::int64_t delayFrames() const override { return delayFrames_; }
+    std::int64_t delayFrames() const override;
     std::int64_t clockMicros() const override;
     bool renderMayWait() const override { return mayRest_; }
     void wake() override;
@@ -64,9 +64,11 @@ private:
     bool mayRest_ = true;  // false where the callback runs on the sound server's real-time thread
     std::atomic<bool> halted_{false};
 
-    // Callback thread only: the device-delay estimate.
+    // Callback thread only: the device-delay estimate, taken when the callback starts.
     std::chrono::steady_clock::time_point lastCallback_{};
-    std::int64_t delayFrames_ = 0;
+    std::int64_t aheadFrames_ = 0;   // what the device still held of earlier buffers
+    std::int64_t bufferFrames_ = 0;  // the buffer being rendered
+
 };
 
 }  // namespace tamro::audio
