@@ -108,7 +108,7 @@ struct Case {
 TEST(MpegAudioIndex, CountsEveryFrameAndOnlyFrames)
 {
     Bytes truncated = frames(10) + frames(1);
-    truncated.resize(truncated.size() - 200);
+    truncated.erase(truncated.end() - 200, truncated.end());
     Bytes junk(300);
     for (std::size_t i = 0; i < junk.size(); ++i)
         junk[i] = i % 2 ? 0xFF : 0xFB;
