@@ -201,11 +201,6 @@ sound_bytes() {
     stat -c %s "$SOUND" 2>/dev/null || echo 0
 }
 
-# Seconds of sound written so far.
-sound_seconds() {
-    echo $(($(sound_bytes) / (48000 * 8)))
-}
-
 # Whether the sound has gone quiet: no tone follows within the next second, and what was written last is
 # silence or nothing more is written at all (when nothing plays the engine lets the device run dry, so the
 # disk driver may simply stop writing, right behind the last tone).
