@@ -204,6 +204,7 @@ TEST(FfmpegDecoder, RefusesWhatIsNoSoundWithTheReason)
         {"random.wav", "no decoder understands this file"},
         {"random.wma", "no decoder understands this file"},
         {"header-only.wav", "it is damaged or not a sound file"},
+        {"absurd-rate.wav", "its sample rate of 536892962 Hz is beyond any sound's (at most 768000 Hz)"},
         // Texts that would have FFmpeg open further files and URLs are not sound files.
         {"hls.mp3", "it is not a sound file"},
         {"hls.m3u8", "it is not a sound file"},

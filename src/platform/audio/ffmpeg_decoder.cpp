@@ -450,6 +450,9 @@ std::unique_ptr<Decoder> openDemuxed(std::unique_ptr<FileIo> io, const AVInputFo
     const AVCodecParameters& codec = *audio.codecpar;
     if (codec.sample_rate <= 0 || codec.ch_layout.nb_channels <= 0)
         throw Failure(file.refusal("its sound has no valid sample rate or channel count"));
+    if (codec.sample_rate > Resampler::maxInputRate)
+        throw Failure(file.refusal("its sample rate of " + std::to_string(codec.sample_rate) + " Hz is beyond any sound's (at most " +
+                                   std::to_string(Resampler::maxInputRate) + " Hz)"));
     for (unsigned i = 0; i < format.nb_streams; ++i)
         format.streams[i]->discard = static_cast<int>(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
 

@@ -11,13 +11,17 @@ namespace tamro::audio {
 
 class Resampler {
 public:
+    // The highest input rate converted. FFmpeg's filter bank grows with the ratio of the two rates: a header
+    // claiming 500 MHz would have it allocate gigabytes. 768 kHz is the highest rate of real recordings.
+    static constexpr int maxInputRate = 768000;
+
     explicit Resampler(const OutputFormat& out) : out_(out) {}
     Resampler(const Resampler&) = delete;
     Resampler& operator=(const Resampler&) = delete;
     ~Resampler() { av_channel_layout_uninit(&inLayout_); }
 
     // Appends to `out` the conversion of `count` samples of `frame` starting at sample `first`. Returns false
-    // when the frame's format cannot be converted.
+    // when the frame's format cannot be converted (also a rate above maxInputRate).
     bool convert(const AVFrame& frame, int first, int count, std::vector<float>& out);
     // Appends what the filter still holds at the end of the stream.
     void drain(std::vector<float>& out);
