@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace tamro::audio {
@@ -220,6 +221,20 @@ TEST(FfmpegDecoder, RefusesWhatIsNoSoundWithTheReason)
             EXPECT_TRUE(failure.description().starts_with("Cannot open '" + path + "': " + refusal.reason)) << failure.description();
         }
     }
+}
+
+TEST(FfmpegDecoder, AHeaderClaimingGigabytesCostsNoGigabytes)
+{
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    try {
+        open("huge-info.wav");
+    } catch (const Failure&) {
+        // Refused or opened: either is fine, as long as it stays small.
+    }
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024) << "peak resident memory grew by this many KiB";
 }
 
 TEST(FfmpegDecoder, DamagedFilesPlayWhatTheyCanAndNeverMoreThanTheirLength)

@@ -8,6 +8,7 @@
 extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/mem.h>
 #include <libavutil/samplefmt.h>
 }
 
@@ -44,11 +45,18 @@ bool isSoundFormat(const AVInputFormat& format)
     return false;
 }
 
+constexpr std::size_t maxFfmpegBlock = std::size_t{256} << 20;
+
 void quietFfmpeg()
 {
-    // Corrupt files make FFmpeg log on every frame; the player reports failures itself.
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
+    std::call_once(once, [] {
+        // Corrupt files make FFmpeg log on every frame; the player reports failures itself.
+        av_log_set_level(AV_LOG_FATAL);
+        // A chunk size in a damaged header has FFmpeg allocate and clear as much as it says (a 1 KB WAV
+        // asking for 1.7 GB). No sound file needs a single block of more than this: cover art is the largest.
+        av_max_alloc(maxFfmpegBlock);
+    });
 }
 
 CodecContextPtr openCodec(const SoundFile& file, const AVCodecParameters& parameters, AVRational timeBase)
