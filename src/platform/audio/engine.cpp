@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tamro::audio {
 namespace {
@@ -231,7 +232,7 @@ bool Engine::render(std::span<float> out)
     }
     std::size_t filled = 0;
     std::uint64_t ended = 0;   // the track whose last frames went out in this buffer
-    bool endPosted = false;
+    std::uint64_t unposted = 0;  // a track ended here whose end is still to be posted
     for (;;) {
         filled = take(out, filled);
         Segment& s = segment_;
@@ -242,13 +243,11 @@ bool Engine::render(std::span<float> out)
         // next track while this buffer is still open, so that it follows without the silence that would
         // otherwise fill the buffer and the device.
         s.playing = false;
-        ended = s.id;
-        endPosted = false;
+        ended = unposted = s.id;
         if (filled == frames || patience.count() == 0)
             break;
         lock.unlock();
-        postEnd(ended);
-        endPosted = true;
+        postEnd(std::exchange(unposted, 0));
         const bool next = awaitFrames(frames - filled, std::chrono::steady_clock::now() + patience, true);
         lock.lock();
         if (!next || !segment_.playing)
@@ -260,8 +259,8 @@ bool Engine::render(std::span<float> out)
     const bool more = segment_.playing;
     lock.unlock();
 
-    if (ended != 0 && !endPosted)
-        postEnd(ended);
+    if (unposted != 0)
+        postEnd(unposted);
     return more;
 }
 

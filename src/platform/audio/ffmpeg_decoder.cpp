@@ -47,7 +47,7 @@ bool isSoundFormat(const AVInputFormat& format)
 
 constexpr std::size_t maxFfmpegBlock = std::size_t{256} << 20;
 
-void quietFfmpeg()
+void setUpFfmpeg()
 {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -503,7 +503,7 @@ std::unique_ptr<Decoder> openFfmpegDecoder(SoundFile file, const OutputFormat& f
 {
     if (format.sampleRate < 1000 || format.sampleRate > 768000 || format.channels < 1 || format.channels > 64)
         throw Failure(file.refusal("the output format is not valid"));
-    quietFfmpeg();
+    setUpFfmpeg();
 
     auto io = std::make_unique<FileIo>(std::move(file));
     const SoundFile& opened = io->file();

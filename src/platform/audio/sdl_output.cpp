@@ -87,11 +87,15 @@ void SdlOutput::wake()
     restWake_.notify_all();
 }
 
+double SdlOutput::framesSince(std::chrono::steady_clock::time_point then, std::chrono::steady_clock::time_point now) const
+{
+    return std::chrono::duration<double>(now - then).count() * format_.sampleRate;
+}
+
 std::int64_t SdlOutput::delayFrames() const
 {
     // The device plays on while render works (it may wait for the next track): what was ahead drains.
-    const auto rendering = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastCallback_).count();
-    const auto drained = static_cast<std::int64_t>(rendering * format_.sampleRate);
+    const auto drained = static_cast<std::int64_t>(framesSince(lastCallback_, std::chrono::steady_clock::now()));
     return bufferFrames_ + std::max<std::int64_t>(aheadFrames_ - drained, 0);
 }
 
@@ -130,7 +134,7 @@ void SdlOutput::fill(std::span<float> out)
     // rest finds the device empty.
     const auto frames = static_cast<std::int64_t>(out.size() / 2);
     const auto now = std::chrono::steady_clock::now();
-    const auto elapsed = std::chrono::duration<double>(now - lastCallback_).count() * format_.sampleRate;
+    const auto elapsed = framesSince(lastCallback_, now);
     const auto period = static_cast<double>(frames);
     aheadFrames_ = static_cast<std::int64_t>(std::clamp(2.0 * period - elapsed, 0.0, period));
     lastCallback_ = now;

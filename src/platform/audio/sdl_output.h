@@ -49,6 +49,8 @@ private:
 
     static void callback(void* self, std::uint8_t* stream, int length);
     void fill(std::span<float> out);
+    // Frames the device plays between two moments.
+    double framesSince(std::chrono::steady_clock::time_point then, std::chrono::steady_clock::time_point now) const;
 
     AudioSubsystem subsystem_;
     std::uint32_t device_ = 0;  // SDL_AudioDeviceID
