@@ -81,7 +81,7 @@ protected:
             f();
     }
 
-    // Pulls frames as the device would, letting the decode thread keep up in between.
+    // Pulls frames as the device would, letting the decode thread keep up in between and post what is due.
     std::vector<float> pull(std::int64_t frames)
     {
         std::vector<float> all;
@@ -92,6 +92,7 @@ protected:
             all.insert(all.end(), got.begin(), got.end());
             frames -= n;
         }
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
         return all;
     }
 
@@ -106,7 +107,7 @@ TEST_F(EngineTest, LengthIsKnownAsSoonAsTheFileNameIsSetAndPlayStartsFromZero)
     engine->setFileName("/music/b1000.wav");
     EXPECT_DOUBLE_EQ(engine->length(), 2.0);
     EXPECT_DOUBLE_EQ(engine->position(), 0.0);
-    EXPECT_GE(out->wakes, 1) << "a resting output is woken for the new track";
+    EXPECT_EQ(out->opens, 1) << "the device is opened for the track";
 }
 
 TEST_F(EngineTest, PositionIsFramesPulledLessTheDeviceDelay)
@@ -237,7 +238,15 @@ TEST_F(EngineTest, ATrackLoadedAtTheEndFollowsTheLastFrameWithoutSilence)
         });
         out->latencyFrames = 1024;
         engine->setFileName("/music/short.wav");
-        const auto sound = pull(4800 + 320);
+        // The callback never waits for the advance: the end comes a quarter buffer before the device asks for
+        // the block that holds the last frame, and the next track is in the ring by then.
+        auto sound = pull(9 * 512);
+        EXPECT_EQ(ends, 0) << "not a whole buffer early";
+        out->idle(8'000);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        EXPECT_TRUE(loaded) << "the advance has run";
+        const auto rest = pull(512);
+        sound.insert(sound.end(), rest.begin(), rest.end());
         EXPECT_EQ(ends, c.ends) << "a next track over within the same buffer ends too";
 
         std::vector<float> expected(2 * (4800 + 320), 0.0f);
@@ -367,28 +376,133 @@ TEST_F(EngineTest, NothingLoadedIsQuietAndHarmless)
     EXPECT_FALSE(out->lastActive);
 }
 
-TEST_F(EngineTest, ALostDeviceFailsTheNextOperationsAndIsReportedOnce)
+TEST_F(EngineTest, ALostDeviceIsReportedOnceAndTheNextStartOpensItAgain)
 {
     std::vector<std::string> reports;
     engine->setDeviceLostHandler([&](const std::string& why) { reports.push_back(why); });
     engine->setFileName("/music/a440.wav");
+    pull(512);
     out->lose("unplugged");
+    for (auto deadline = std::chrono::steady_clock::now() + 5s; reports.empty() && std::chrono::steady_clock::now() < deadline;) {
+        pull(4096);  // the device goes on calling back, as SDL's does
+        runEvents();
+    }
+    pull(4096);
+    runEvents();
+    EXPECT_EQ(reports, std::vector<std::string>{"The audio device was lost: unplugged"}) << "once";
+
     for (const auto& [name, action] : std::map<std::string, std::function<void()>>{
              {"file name", [&] { engine->setFileName("/music/b1000.wav"); }},
              {"play", [&] { engine->play(); }},
-             {"position", [&] { engine->setPosition(0.5); }}}) {
+             {"seek while playing", [&] { engine->setPosition(0.5); }}}) {
         SCOPED_TRACE(name);
-        EXPECT_THAT(action, ::testing::ThrowsMessage<Failure>(::testing::StrEq("The audio device was lost: unplugged")));
+        out->lose("unplugged");
+        const int opens = out->opens;
+        EXPECT_NO_THROW(action());
+        EXPECT_EQ(out->opens, opens + 1) << "the lost device is closed and opened afresh";
+        EXPECT_GT(testing::rms(pull(rate / 10)), 0.3) << "and heard";
     }
     EXPECT_NO_THROW(engine->stop());
-    for (auto deadline = std::chrono::steady_clock::now() + 5s; reports.empty() && std::chrono::steady_clock::now() < deadline;) {
-        engine->waitUntilBuffered(100ms);
-        std::this_thread::sleep_for(1ms);
+}
+
+TEST_F(EngineTest, WithNoDeviceAStartFailsReportedAndStoppedAndTheNextStartTriesAgain)
+{
+    std::vector<std::string> reports;
+    engine->setDeviceLostHandler([&](const std::string& why) { reports.push_back(why); });
+    const std::string refusal = "Cannot open the audio device: no sound server";
+    out->refuseOpening("no sound server");
+    struct Case {
+        const char* name;
+        std::function<void()> action;
+        bool needsDevice;
+    };
+    const Case cases[] = {
+        {"file name", [&] { engine->setFileName("/music/b1000.wav"); }, true},
+        {"play", [&] { engine->play(); }, true},
+        {"seek while stopped", [&] { engine->setPosition(0.5); }, false},
+        {"stop", [&] { engine->stop(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        if (c.needsDevice)
+            EXPECT_THAT(c.action, ::testing::ThrowsMessage<Failure>(::testing::StrEq(refusal)));
+        else
+            EXPECT_NO_THROW(c.action());
         runEvents();
+        EXPECT_EQ(reports, c.needsDevice ? std::vector<std::string>{refusal} : std::vector<std::string>{})
+            << "said also where the caller stays silent";
+        EXPECT_FALSE(out->isOpen());
     }
-    engine->waitUntilBuffered(100ms);
-    runEvents();
-    EXPECT_EQ(reports, std::vector<std::string>{"The audio device was lost: unplugged"});
+    EXPECT_DOUBLE_EQ(engine->length(), 2.0) << "the file is loaded, only not heard";
+    out->idle(1'000'000);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.0) << "and it does not move";
+
+    out->refuseOpening("");
+    engine->play();
+    EXPECT_TRUE(out->isOpen()) << "the next start tries again";
+    pull(rate / 4);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.25);
+}
+
+TEST_F(EngineTest, TheDeviceIsOpenOnlyWhileThereIsSomethingToPlay)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> rest;
+        bool closesWhenIdle;
+        bool closed;
+    };
+    const Case cases[] = {
+        {"after the last track", [&] { pull(4800 + 512); }, true, true},
+        {"after Stop", [&] { pull(512); engine->stop(); pull(512); }, true, true},
+        {"a driver that only records", [&] { pull(4800 + 512); }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        out->closeWhenIdle = c.closesWhenIdle;
+        engine->setFileName("/music/short.wav");
+        EXPECT_TRUE(out->isOpen());
+        c.rest();
+        out->idle(400'000);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        EXPECT_TRUE(out->isOpen()) << "not at once: a Play right after a Stop reuses it";
+        out->idle(200'000);
+        for (auto deadline = std::chrono::steady_clock::now() + 5s;
+             out->isOpen() == c.closed && std::chrono::steady_clock::now() < deadline;)
+            engine->waitUntilBuffered(5s);
+        EXPECT_EQ(out->isOpen(), !c.closed);
+        const int opens = out->opens;
+        engine->setFileName("/music/a440.wav");
+        EXPECT_EQ(out->opens, opens + (c.closed ? 1 : 0)) << "a new start opens it again";
+        EXPECT_GT(testing::rms(pull(rate / 10)), 0.3);
+        engine->stop();
+        pull(512);
+    }
+}
+
+TEST_F(EngineTest, TheEndIsDueAQuarterBufferBeforeTheBufferWithTheLastFrame)
+{
+    // Tracks ending at different places in a 512-frame buffer: the end comes after the buffer before the last
+    // one, once three quarters of a buffer (8 ms) have gone by; not before, whatever the place.
+    for (const std::int64_t length : {4608 + 1, 4608 + 256, 4608 + 512}) {
+        SCOPED_TRACE(length);
+        files["/music/cut.wav"] = {440.0, length};
+        ends = 0;
+        engine->setFileName("/music/cut.wav");
+        pull(9 * 512);
+        out->idle(7'900);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        runEvents();
+        EXPECT_EQ(ends, 0);
+        out->idle(200);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        runEvents();
+        EXPECT_EQ(ends, 1);
+        pull(512);
+        runEvents();
+        EXPECT_EQ(ends, 1) << "once";
+    }
 }
 
 TEST_F(EngineTest, AnEndDeliveredAfterTheEngineIsGoneIsIgnored)
