@@ -44,6 +44,8 @@ public:
     double position() override;
     void setPosition(double seconds) override;
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
+    Motion motion() override;
+    void setMotionHandler(std::function<void()> handler) override;
 
     // Called once on the UI thread when the audio device stops working (unplugged, server gone), with the
     // description the failing operations carry from then on: "The audio device was lost: <reason>".
@@ -75,9 +77,13 @@ private:
     // `nextTrack` it gives up at once when nothing plays; with it, it waits for a track to be loaded.
     bool awaitFrames(std::size_t frames, std::chrono::steady_clock::time_point deadline, bool nextTrack);
     // From the callback, stateMutex_ held: publishes the frame being heard of the playing segment, or of the
-    // one whose last frames went out in this buffer (`ended`).
-    void publishHeard(std::uint64_t ended);
+    // one whose last frames went out in this buffer (`ended`). True when it starts a glide that the UI thread
+    // last saw still, so that the motion handler is to be posted.
+    bool publishHeard(std::uint64_t ended);
+    // What a published position does from now on.
+    Motion motionOf(std::uint64_t published) const;
     void postEnd(std::uint64_t segmentId);
+    void postMotion();
     void decodeLoop();
     // Starts a new stretch of playback at `frame`: flushes the ring, resets the callback's view, primes the
     // ring. Needs decodeMutex_ held.
@@ -95,6 +101,7 @@ private:
     // UI thread only.
     EndOfTrackHandler endHandler_;
     std::function<void(const std::string&)> lostHandler_;
+    std::function<void()> motionHandler_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // events posted after destruction find false
     bool loaded_ = false;
     bool playing_ = false;
@@ -127,6 +134,10 @@ private:
     std::uint64_t glideMicros_ = 0;  // one device buffer: the most the position glides before the next callback
     // How far the published position may glide: one buffer, or the tail still sounding once the output rests.
     std::atomic<std::uint64_t> glideLimitMicros_{0};
+    // Set by motion() when it finds the position still; the callback that next publishes a glide clears it and
+    // posts the motion handler. Both sides store, then load the other's word (sequentially consistent), so a
+    // glide published while motion() looks is either seen by it or posted.
+    std::atomic<bool> stillSeen_{false};
 
     std::thread decodeThread_;
 };
