@@ -169,6 +169,26 @@ double Engine::position()
     return static_cast<double>(std::min(frame, lengthFrames_)) / format_.sampleRate;
 }
 
+MediaPlayer::Motion Engine::motion()
+{
+    Motion now = motionOf(heard_.load());
+    if (now.moving)
+        return now;
+    stillSeen_.store(true);
+    return motionOf(heard_.load());
+}
+
+MediaPlayer::Motion Engine::motionOf(std::uint64_t published) const
+{
+    if (!(published & glidingBit))
+        return {};
+    const std::uint64_t clock = static_cast<std::uint64_t>(output_->clockMicros());
+    const std::uint64_t elapsed = (clock - published) & clockMask;
+    if (elapsed >= (clockMask >> 1))  // the glide starts later, as in position()
+        return {true, static_cast<double>((published - clock) & clockMask) / 1e6};
+    return {elapsed < glideLimitMicros_.load(std::memory_order_relaxed), 0.0};
+}
+
 void Engine::setPosition(double seconds)
 {
     if (!loaded_)
@@ -190,6 +210,8 @@ void Engine::setPosition(double seconds)
 }
 
 void Engine::setEndOfTrackHandler(EndOfTrackHandler handler) { endHandler_ = std::move(handler); }
+
+void Engine::setMotionHandler(std::function<void()> handler) { motionHandler_ = std::move(handler); }
 
 void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handler)
 {
@@ -367,7 +389,8 @@ bool Engine::render(std::span<float> out)
     }
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(filled * channels), out.end(), 0.0f);
     deviceFrames_ += static_cast<std::int64_t>(frames);
-    publishHeard(ended);
+    if (publishHeard(ended))
+        motionToPost_.store(true, std::memory_order_release);
     const bool active = current_.playing || queued_ > 0;
     wantsFrames_.store(active, std::memory_order_relaxed);
     stateMutex_.unlock();
@@ -399,12 +422,12 @@ std::size_t Engine::take(std::span<float> out, std::size_t filled)
     return filled;
 }
 
-void Engine::publishHeard(std::uint64_t ended)
+bool Engine::publishHeard(std::uint64_t ended)
 {
     // A track queued behind the tail reads its start until its first frame is handed out.
     const Segment& s = queued_ > 0 ? queue_[queued_ - 1] : current_;
     if (!s.playing && s.id != ended)
-        return;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
+        return false;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
     // Track frames handed out after the point being heard now; more than were handed out while the device
     // still sounds what came before them (the previous track's tail).
     const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
@@ -414,18 +437,24 @@ void Engine::publishHeard(std::uint64_t ended)
     const auto micros = [rate](std::int64_t frames) { return (frames * 1'000'000 + rate - 1) / rate; };
     if (s.playing && s.consumed == 0) {
         heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
-    } else if (s.playing) {
+        return false;
+    }
+    if (s.playing) {
         // Glide on for one buffer at most, starting once the track's first frame is due.
         glideLimitMicros_.store(glideMicros_, std::memory_order_relaxed);
         const std::int64_t due = micros(std::max<std::int64_t>(ahead - s.consumed, 0));
-        heard_.store(glidingFrom(s.base + s.consumed - unheard, output_->clockMicros() + due), std::memory_order_release);
+        heard_.store(glidingFrom(s.base + s.consumed - unheard, output_->clockMicros() + due));
     } else {
         // No callback may come until the next track: glide through the tail to the length (rounded up to whole
         // microseconds, which still gives less than one frame more). A track that decoded short ends at its
         // length all the same.
         glideLimitMicros_.store(static_cast<std::uint64_t>(micros(unheard)), std::memory_order_relaxed);
-        heard_.store(glidingFrom(s.end - unheard, output_->clockMicros()), std::memory_order_release);
+        heard_.store(glidingFrom(s.end - unheard, output_->clockMicros()));
     }
+    if (!s.playing && unheard == 0)
+        return false;  // the tail is already heard: nothing moves
+    // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.
+    return stillSeen_.load() && stillSeen_.exchange(false);
 }
 
 void Engine::signalDecodeThread(bool active)
@@ -441,6 +470,8 @@ void Engine::signalDecodeThread(bool active)
     }
     if (!decoderDone_.load(std::memory_order_relaxed) && ring_.writable() >= ring_.capacity() / 2)
         wake = true;
+    if (motionToPost_.load(std::memory_order_relaxed))
+        wake = true;  // the decode thread posts the motion handler
     // The end of the track being decoded: when its last frame goes out in the next buffer, it is due a quarter
     // of a buffer before that buffer is asked for, time enough for the advance to load the next track behind
     // it; and once its last frame is out, at once.
@@ -478,6 +509,11 @@ void Engine::decodeLoop()
             if (quit_)
                 return;
             lookAt = decodeTurn(posts);
+            if (motionToPost_.exchange(false, std::memory_order_acq_rel))
+                posts.push_back([this, alive = alive_] {
+                    if (*alive && motionHandler_)
+                        motionHandler_();
+                });
             postsInFlight_ += static_cast<int>(posts.size());
         }
         // Outside the lock: a test may run what is posted at once, and it calls back into the engine.
@@ -549,7 +585,7 @@ bool Engine::settled()
     }
     const bool endWaiting = decoding_.active && decoding_.done && !decoding_.endPosted
                             && (decoding_.mark == noMark || (due >= 0 && output_->clockMicros() >= due));
-    return filled && !endWaiting && postsInFlight_ == 0;
+    return filled && !endWaiting && postsInFlight_ == 0 && !motionToPost_.load(std::memory_order_acquire);
 }
 
 void Engine::fillRing(std::size_t frames)

@@ -53,6 +53,8 @@ public:
     double position() override;
     void setPosition(double seconds) override;
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
+    Motion motion() override;
+    void setMotionHandler(std::function<void()> handler) override;
 
     // Called on the UI thread when there is no sound for the user to hear: once when an open device stops
     // working ("The audio device was lost: <reason>"), and on each start of a track that cannot open one, with
@@ -92,7 +94,12 @@ private:
     // The output's callback: never waits.
     bool render(std::span<float> out) EXCLUDES(stateMutex_);
     std::size_t take(std::span<float> out, std::size_t filled) REQUIRES(stateMutex_);
-    void publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
+    // Publishes the frame being heard of the playing segment, or of the one whose last frames went out in this
+    // buffer (`ended`). True when it starts a glide that the UI thread last saw still, so that the motion
+    // handler is to be posted.
+    bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
+    // What a published position does from now on.
+    Motion motionOf(std::uint64_t published) const;
     // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
     void signalDecodeThread(bool active);
 
@@ -129,6 +136,7 @@ private:
     // UI thread only.
     EndOfTrackHandler endHandler_;
     std::function<void(const std::string&)> lostHandler_;
+    std::function<void()> motionHandler_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // events posted after destruction find false
     bool loaded_ = false;
     bool playing_ = false;
@@ -183,6 +191,11 @@ private:
     std::uint64_t glideMicros_ = 0;  // one device buffer: the most the position glides before the next callback
     // How far the published position may glide: one buffer, or the tail still sounding once the output rests.
     std::atomic<std::uint64_t> glideLimitMicros_{0};
+    // Set by motion() when it finds the position still; the callback that next publishes a glide clears it and
+    // has the decode thread post the motion handler (motionToPost_). Both sides store, then load the other's word
+    // (sequentially consistent), so a glide published while motion() looks is either seen by it or posted.
+    std::atomic<bool> stillSeen_{false};
+    std::atomic<bool> motionToPost_{false};
 
     std::thread decodeThread_;
 };
