@@ -1,14 +1,10 @@
 // Tamro?Player v3.0: creates the main window with the audio engine and runs until the window is closed.
 #include "app/player_window.h"
 #include "app/quit_on_signal.h"
-#include "base/failure.h"
 #include "platform/audio/engine_factory.h"
 #include "ui/app_icon.h"
 
 #include <QApplication>
-#include <QMessageBox>
-
-#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -24,20 +20,15 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(tamro::ui::appIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("tamroplayer30"));
 
+    // The engine opens the sound device only when a track starts, so the window comes up without one; a start
+    // with no device is reported through the same report as any failure.
     tamro::ui::FailureReport* failures = nullptr;
-    std::unique_ptr<tamro::MediaPlayer> engine;
-    try {
-        engine = tamro::audio::createEngine(
-            [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); },
-            [&failures](const std::string& reason) {
-                if (failures)
-                    failures->report(reason);
-            });
-    } catch (const tamro::Failure& failure) {
-        std::fprintf(stderr, "TamroPlayer30: %s\n", failure.what());
-        QMessageBox::critical(nullptr, QStringLiteral("Tamro?Player v3.0"), QString::fromUtf8(failure.what()));
-        return 1;
-    }
+    std::unique_ptr<tamro::MediaPlayer> engine = tamro::audio::createEngine(
+        [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); },
+        [&failures](const std::string& reason) {
+            if (failures)
+                failures->report(reason);
+        });
 
     tamro::app::PlayerWindow window(std::move(engine));
     failures = &window.failures;

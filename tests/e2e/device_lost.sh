@@ -28,7 +28,10 @@ dismiss_message
 before=$(reported)
 click play
 for _ in $(seq 30); do [ "$(reported)" -gt "$before" ] && break; sleep 0.1; done
-[ "$(reported)" -gt "$before" ] || true   # the Play button skips failures silently; only the loss is told
+# The Play button skips failures silently, but a start that finds no device says so itself.
+[ "$(reported)" -gt "$before" ] || fail "Play with no sound server said nothing: $(cat "$APP_LOG")"
+grep -q '^TamroPlayer30: Cannot open the audio device: ' "$APP_LOG" || fail "not told why: $(cat "$APP_LOG")"
+dismiss_message
 click playlist
 [ "$(window_height)" = 90 ] || fail "the window stopped answering after the loss"
 alive || fail "the player died"
