@@ -40,7 +40,8 @@ public:
     // last said it would not (the first buffer after a rest or a seek, a device that comes back, ...).
     virtual void setMotionHandler(std::function<void()> handler) = 0;
 
-    // Called on the UI thread, once for each track that played to its end, after its last sample was heard.
+    // Called on the UI thread, once for each track that played to its end, as its last samples go to the device
+    // (a little before they are heard, so that the next track can follow without a gap).
     // Never for a track replaced by a new file name or halted by stop().
     using EndOfTrackHandler = std::function<void(std::int32_t)>;
     virtual void setEndOfTrackHandler(EndOfTrackHandler handler) = 0;

@@ -19,7 +19,7 @@ double_click_entry 0
 sleep 1.5
 [ "$(reported)" = 0 ] || fail "unexpected messages before the loss: $(cat "$APP_LOG")"
 
-pkill -KILL -x pulseaudio || fail "no PulseAudio to stop"
+kill -KILL "$(cat "$XDG_RUNTIME_DIR/pulse/pid")" || fail "no PulseAudio to stop"  # ours only: others may run beside
 for _ in $(seq 100); do grep -qi 'device was lost' "$APP_LOG" && break; sleep 0.1; done
 grep -qi 'device was lost' "$APP_LOG" || fail "the loss of the device was not reported: $(cat "$APP_LOG")"
 alive || fail "the player died when the device went away"
