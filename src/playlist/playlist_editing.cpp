@@ -21,7 +21,7 @@ void PlaylistEditing::Add_Click()
     if (list1_.listCount() >= maxEntries)
         throw Failure("The playlist is full: it holds " + std::to_string(maxEntries) +
                       " entries, so no file can be added.");
-    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter);
+    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter());
     if (!path)
         return;
     list1_.addItem(*path);
@@ -44,7 +44,7 @@ void PlaylistEditing::Command6_Click()
 
 void PlaylistEditing::open_Click()
 {
-    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter);
+    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter());
     if (!path)
         return;
     // The player gets the file first: one it refuses leaves the playlist as it was.
