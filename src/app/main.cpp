@@ -1,6 +1,7 @@
 // Tamro?Player v3.0: creates the main window with the audio engine and runs until the window is closed.
 #include "app/player_window.h"
 #include "app/quit_on_signal.h"
+#include "base/product.h"
 #include "platform/audio/engine_factory.h"
 #include "ui/app_icon.h"
 
@@ -18,7 +19,7 @@ int main(int argc, char** argv)
     // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
     // ties the windows to that entry.
     QApplication::setWindowIcon(tamro::ui::appIcon());
-    QGuiApplication::setDesktopFileName(QStringLiteral("tamroplayer30"));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(tamro::desktopId));
 
     // The engine opens the sound device only when a track starts, so the window comes up without one; a start
     // with no device is reported through the same report as any failure.
