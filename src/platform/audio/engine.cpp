@@ -539,6 +539,9 @@ std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
 {
     while (!quit_ && decoder_ && decoding_.active && !decoding_.done && ring_.writable() > 0) {
         fillRing(decodeChunkFrames);
+        // A track's first device buffer in one go: the callback starts a track only once that much is there.
+        if (decoding_.written < static_cast<std::int64_t>(output_->periodFrames()))
+            continue;
         // Let a waiting UI thread in between steps, and tell it about the first buffer.
         decodeMutex_.unlock();
         buffered_.notify_all();
