@@ -22,8 +22,12 @@ ended_within() {
 SDL_AUDIODRIVER=pulseaudio start_app
 click playlist
 click add; choose_file "$WORK/a.wav"
-double_click_entry 0
-for _ in $(seq 50); do [ "$(reported)" -ge 1 ] && break; sleep 0.1; done
+# A double-click the loaded X server let pass as two clicks starts nothing: then once more.
+for _ in 1 2; do
+    double_click_entry 0
+    for _ in $(seq 50); do [ "$(reported)" -ge 1 ] && break; sleep 0.1; done
+    [ "$(reported)" -ge 1 ] && break
+done
 grep -q '^TamroPlayer30: Cannot open the audio device: ' "$APP_LOG" \
     || fail "a start with no sound server was not reported: $(cat "$APP_LOG")"
 click play

@@ -35,8 +35,8 @@ public:
         std::lock_guard lock(lostMutex_);
         refusal_ = std::move(reason);
     }
-    // Whether the engine wants the device closed while idle.
-    bool closeWhenIdle = true;
+    // Whether the engine wants the device closed while idle. Atomic: the decode thread asks while a test sets it.
+    std::atomic<bool> closeWhenIdle{true};
 
     // Pulls `frames` frames, one period at a time as a device would; returns them, interleaved.
     std::vector<float> pull(std::size_t frames)
