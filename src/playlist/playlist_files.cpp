@@ -5,10 +5,25 @@
 #include "playlist/item_count.h"
 #include "playlist/playlist_file.h"
 
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tamro::playlist {
+
+namespace {
+
+// The file at `path` as it stands (the same file under any of its names, unchanged since), if it exists.
+std::optional<FileState> stateOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileState{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+}  // namespace
 
 PlaylistFiles::PlaylistFiles(ui::ListBox& list1, ui::Label& label1, FileDialog& dialog)
     : list1_(list1), label1_(label1), dialog_(dialog)
@@ -23,10 +38,14 @@ void PlaylistFiles::Command4_Click()
     Fields fields = loadPlaylistFile(*path, static_cast<std::size_t>(ui::ListBox::maxEntries));
     list1_.replaceAll(std::move(fields.entries));
     updateItemCount(list1_, label1_);
-    if (fields.leftOut > 0)
+    cutShort_.reset();
+    if (fields.leftOut > 0) {
+        if (const auto state = stateOf(*path))
+            cutShort_ = CutShort{*state, fields.leftOut};
         throw Failure("Loaded the first " + std::to_string(ui::ListBox::maxEntries) + " entries of '" + *path +
                       "': the playlist holds no more, so the last " + std::to_string(fields.leftOut) +
                       " were left out.");
+    }
 }
 
 void PlaylistFiles::Savelist_Click()
@@ -34,6 +53,10 @@ void PlaylistFiles::Savelist_Click()
     const auto path = chooseFile(dialog_, DialogKind::Save, saveFilter);
     if (!path)
         return;
+    if (cutShort_ && stateOf(*path) == cutShort_->file)
+        throw Failure("Cannot save '" + *path + "': it is the playlist file whose last " + std::to_string(cutShort_->leftOut) +
+                      " entries Load left out, and saving onto it would lose them. The file was left as it was; "
+                      "save under another name.");
     const std::int16_t count = list1_.listCount();
     std::vector<std::string> entries;
     entries.reserve(static_cast<std::size_t>(count));
