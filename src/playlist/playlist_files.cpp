@@ -4,6 +4,7 @@
 #include "playlist/filters.h"
 #include "playlist/item_count.h"
 #include "playlist/playlist_file.h"
+#include "playlist/while_drawn.h"
 
 #include <optional>
 #include <string>
@@ -35,7 +36,7 @@ void PlaylistFiles::Command4_Click()
     const auto path = chooseFile(dialog_, DialogKind::Open, loadFilter);
     if (!path)
         return;
-    Fields fields = loadPlaylistFile(*path, static_cast<std::size_t>(ui::ListBox::maxEntries));
+    Fields fields = whileDrawn([&] { return loadPlaylistFile(*path, static_cast<std::size_t>(ui::ListBox::maxEntries)); });
     list1_.replaceAll(std::move(fields.entries));
     updateItemCount(list1_, label1_);
     cutShort_.reset();
@@ -58,11 +59,8 @@ void PlaylistFiles::Savelist_Click()
                       " entries Load left out, and saving onto it would lose them. The file was left as it was; "
                       "save under another name.");
     const std::int16_t count = list1_.listCount();
-    std::vector<std::string> entries;
-    entries.reserve(static_cast<std::size_t>(count));
-    for (std::int16_t i = 0; i < count; ++i)
-        entries.push_back(list1_.list(i));
-    savePlaylistFile(*path, entries);
+    // No user input reaches the list while the file is written, so the entries are written where they stand.
+    whileDrawn([&] { savePlaylistFile(*path, list1_.entries()); });
     // Save has always left the last entry written selected, so Play right after it plays that entry.
     if (count > 0)
         list1_.setListIndex(count - 1);
