@@ -3,13 +3,18 @@
 #include "base/failure.h"
 #include "playlist/filters.h"
 #include "playlist/playlist_file.h"
+#include "playlist/while_drawn.h"
 #include "support/temp_folder.h"
 #include "support/fake_file_dialog.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace tamro::playlist {
 namespace {
@@ -213,6 +218,22 @@ TEST(Save, OfEntriesThatCannotReadBackNamesThemAndKeepsTheFile)
             "The file was left as it was.");
     }
     EXPECT_EQ(readBytes(folder.file("list.m3u")), "\"old\"\r\n");
+}
+
+// Reading or writing a huge playlist file: the window goes on painting and ticking meanwhile.
+TEST(WhileDrawn, TheEventLoopRunsWhileTheWorkIsDoneAndItsFailureComesBack)
+{
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
+    EXPECT_EQ(whileDrawn([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return 7;
+    }), 7);
+    EXPECT_GE(ticks, 5);
+    EXPECT_THROW(whileDrawn([] { throw Failure("Cannot read 'x': gone"); }), Failure);
 }
 
 TEST(LoadAndSave, CancelChangesNothing)
