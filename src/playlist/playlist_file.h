@@ -20,6 +20,8 @@
 // comma or a line end, or a `"` and a blank at their end: Save refuses those.
 #pragma once
 
+#include "base/numbers.h"
+
 #include <cstddef>
 #include <span>
 #include <string>
@@ -27,9 +29,6 @@
 #include <vector>
 
 namespace tamro::playlist {
-
-// The list control's 16-bit count: no playlist holds more.
-inline constexpr std::size_t maxEntries = 32767;
 
 struct Fields {
     std::vector<std::string> entries;  // the first fields, up to the limit

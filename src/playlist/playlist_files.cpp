@@ -1,6 +1,7 @@
 #include "playlist/playlist_files.h"
 
 #include "base/failure.h"
+#include "base/numbers.h"
 #include "playlist/filters.h"
 #include "playlist/item_count.h"
 #include "playlist/playlist_file.h"
@@ -36,14 +37,14 @@ void PlaylistFiles::Command4_Click()
     const auto path = chooseFile(dialog_, DialogKind::Open, loadFilter);
     if (!path)
         return;
-    Fields fields = whileDrawn([&] { return loadPlaylistFile(*path, static_cast<std::size_t>(ui::ListBox::maxEntries)); });
+    Fields fields = whileDrawn([&] { return loadPlaylistFile(*path, maxEntries); });
     list1_.replaceAll(std::move(fields.entries));
     updateItemCount(list1_, label1_);
     cutShort_.reset();
     if (fields.leftOut > 0) {
         if (const auto state = stateOf(*path))
             cutShort_ = CutShort{*state, fields.leftOut};
-        throw Failure("Loaded the first " + std::to_string(ui::ListBox::maxEntries) + " entries of '" + *path +
+        throw Failure("Loaded the first " + std::to_string(maxEntries) + " entries of '" + *path +
                       "': the playlist holds no more, so the last " + std::to_string(fields.leftOut) +
                       " were left out.");
     }

@@ -1,5 +1,6 @@
 #include "ui/failure_report.h"
 
+#include "base/product.h"
 #include "base/shown_text.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@ namespace {
 
 void log(const std::string& line)
 {
-    std::fprintf(stderr, "TamroPlayer30: %s\n", line.c_str());
+    std::fprintf(stderr, "%s: %s\n", executableName, line.c_str());
 }
 
 }  // namespace
@@ -47,7 +48,7 @@ void FailureReport::show(const std::string& description)
 {
     shown_ = description;
     repeats_ = 0;
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tamro?Player v3.0"),
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(productName),
                                 QString::fromUtf8(description.data(), static_cast<qsizetype>(description.size())),
                                 QMessageBox::Ok, window_);
     // The window owns the box until it is closed; then it deletes itself.
