@@ -20,7 +20,7 @@ ended_within() {
 }
 
 SDL_AUDIODRIVER=pulseaudio start_app
-click playlist
+toggle_editor 253
 click add; choose_file "$WORK/a.wav"
 # A double-click the loaded X server let pass as two clicks starts nothing: then once more.
 for _ in 1 2; do
