@@ -24,14 +24,14 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(tamro::ui::appIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("tamroplayer30"));
 
-    tamro::ui::FailureReport* failures = nullptr;
+    tamro::app::PlayerWindow* window = nullptr;
     std::unique_ptr<tamro::MediaPlayer> engine;
     try {
         engine = tamro::audio::createEngine(
             [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); },
-            [&failures](const std::string& reason) {
-                if (failures)
-                    failures->report(reason);
+            [&window](const std::string& reason) {
+                if (window)
+                    window->deviceLost(reason);
             });
     } catch (const tamro::Failure& failure) {
         std::fprintf(stderr, "TamroPlayer30: %s\n", failure.what());
@@ -39,10 +39,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    tamro::app::PlayerWindow window(std::move(engine));
-    failures = &window.failures;
-    window.loadAndShow();
+    tamro::app::PlayerWindow playerWindow(std::move(engine));
+    window = &playerWindow;
+    playerWindow.loadAndShow();
     const int status = app.exec();
-    failures = nullptr;
+    window = nullptr;
     return status;
 }
