@@ -162,7 +162,10 @@ def run_player(p, a, add):
             time.sleep(1.0)  # the targets count from one second after the stop
             meter = Meter(playing.pid, a.server_pid, a.x_pid)
             time.sleep(a.stopped_seconds)
-            add(p.name, "stopped after playing", *meter.per_second())
+            figures = meter.per_second()
+            if playing.poll() is not None:
+                raise RuntimeError("ended on its stop command: no stopped state to measure")
+            add(p.name, "stopped after playing", *figures)
     finally:
         for proc in procs:
             if proc.poll() is None:

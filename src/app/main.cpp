@@ -12,11 +12,6 @@
 
 int main(int argc, char** argv)
 {
-    // Two 1 ms timers tick for the whole run, so the event loop's cost per wake-up is most of the program's
-    // CPU. Qt's own dispatcher and the GLib one measure the same here (bench/window/RESULTS.md); the plain
-    // one has less machinery per wake-up. QT_NO_GLIB= (empty) still selects GLib.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
     tamro::app::quitOnTerminationSignals();
     // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
