@@ -2,6 +2,7 @@
 #include "app/player_window.h"
 #include "app/quit_on_signal.h"
 #include "base/failure.h"
+#include "base/product.h"
 #include "platform/audio/engine_factory.h"
 #include "ui/app_icon.h"
 
@@ -17,7 +18,7 @@ int main(int argc, char** argv)
     // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
     // ties the windows to that entry.
     QApplication::setWindowIcon(tamro::ui::appIcon());
-    QGuiApplication::setDesktopFileName(QStringLiteral("tamroplayer30"));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(tamro::desktopId));
 
     tamro::app::PlayerWindow* window = nullptr;
     std::unique_ptr<tamro::MediaPlayer> engine;
@@ -29,8 +30,8 @@ int main(int argc, char** argv)
                     window->deviceLost(reason);
             });
     } catch (const tamro::Failure& failure) {
-        std::fprintf(stderr, "TamroPlayer30: %s\n", failure.what());
-        QMessageBox::critical(nullptr, QStringLiteral("Tamro?Player v3.0"), QString::fromUtf8(failure.what()));
+        std::fprintf(stderr, "%s: %s\n", tamro::executableName, failure.what());
+        QMessageBox::critical(nullptr, QString::fromUtf8(tamro::productName), QString::fromUtf8(failure.what()));
         return 1;
     }
 

@@ -1,11 +1,13 @@
 // The playlist control `List1`: a list view of byte-exact entries with a list box's 16-bit index rules.
 #pragma once
 
+#include "base/numbers.h"
 #include "ui/entry_model.h"
 
 #include <QListView>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,6 @@ namespace tamro::ui {
 class ListBox : public QListView {
     Q_OBJECT
 public:
-    static constexpr std::int16_t maxEntries = 32767;
-
     explicit ListBox(QWidget* parent = nullptr);
     ~ListBox() override;
 
@@ -28,6 +28,8 @@ public:
     std::string text() const;
     // The entry at index, "" outside 0..count-1 (no failure, as a list box answers).
     std::string list(std::int32_t index) const;
+    // Every entry, in order, without copying them.
+    std::span<const std::string> entries() const { return model_.all(); }
 
     // Appends at the end; the selection stays. Failure when the list already holds maxEntries.
     void addItem(std::string entry);
