@@ -15,7 +15,9 @@ PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<Fi
       advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom()),
       Dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(&frmmain)),
       editing(frmmain.List1, frmmain.Label1, *Dialog, steps),
-      files(frmmain.List1, frmmain.Label1, *Dialog)
+      files(frmmain.List1, frmmain.Label1, *Dialog),
+      given(frmmain.List1, frmmain.Label1, steps, transport,
+            [this](const std::function<void()>& handler) { runEvent(*this, handler); })
 {
     connectEvents(*this);
 }

@@ -26,6 +26,12 @@ public:
     // Seeks, clamped to 0..length; playback goes on from there if it was playing.
     virtual void setPosition(double seconds) = 0;
 
+    // What the desktop's player controls show; neither ever fails.
+    // The file the last accepted setFileName gave, as given; "" before the first.
+    virtual const std::string& loadedFile() const = 0;
+    // Whether the loaded track is playing: not stopped, and not played to its end.
+    virtual bool isPlaying() const = 0;
+
     // Called on the UI thread, once for each track that played to its end, after its last sample was heard.
     // Never for a track replaced by a new file name or halted by stop().
     using EndOfTrackHandler = std::function<void(std::int32_t)>;

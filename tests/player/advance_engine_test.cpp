@@ -124,6 +124,8 @@ public:
     double length() override { return engine_->length(); }
     double position() override { return engine_->position(); }
     void setPosition(double seconds) override { engine_->setPosition(seconds); }
+    const std::string& loadedFile() const override { return engine_->loadedFile(); }
+    bool isPlaying() const override { return engine_->isPlaying(); }
     void setEndOfTrackHandler(EndOfTrackHandler handler) override
     {
         engine_->setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {

@@ -25,9 +25,18 @@ public:
     {
         record("fileName:" + path, "fileName");
         fileName = path;
+        playing = true;  // a file starts when it is set, as with the engine
     }
-    void play() override { record("play", "play"); }
-    void stop() override { record("stop", "stop"); }
+    void play() override
+    {
+        record("play", "play");
+        playing = true;
+    }
+    void stop() override
+    {
+        record("stop", "stop");
+        playing = false;
+    }
     double length() override
     {
         record("length", "length");
@@ -44,6 +53,10 @@ public:
         positionValue = seconds;
     }
     void setEndOfTrackHandler(EndOfTrackHandler handler) override { endOfTrack = std::move(handler); }
+    // Queries, not recorded: playing from an accepted file name or play until a stop.
+    const std::string& loadedFile() const override { return fileName; }
+    bool isPlaying() const override { return playing; }
+    bool playing = false;
 
     // Raises the end-of-track event as the engine would on the UI thread.
     void fireEndOfTrack()

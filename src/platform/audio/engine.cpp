@@ -77,6 +77,7 @@ void Engine::setFileName(const std::string& path)
         decoder_.swap(decoder);
         lengthFrames_ = length;
         loaded_ = true;
+        loadedFile_ = path;
         beginSegment(0, true);
     }
     decodeWake_.notify_all();

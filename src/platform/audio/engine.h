@@ -44,6 +44,8 @@ public:
     double position() override;
     void setPosition(double seconds) override;
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
+    const std::string& loadedFile() const override { return loadedFile_; }
+    bool isPlaying() const override { return playing_; }
 
     // Called once on the UI thread when the audio device stops working (unplugged, server gone), with the
     // description the failing operations carry from then on: "The audio device was lost: <reason>".
@@ -97,6 +99,7 @@ private:
     std::function<void(const std::string&)> lostHandler_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // events posted after destruction find false
     bool loaded_ = false;
+    std::string loadedFile_;
     bool playing_ = false;
     bool ended_ = false;
     std::int64_t lengthFrames_ = 0;
