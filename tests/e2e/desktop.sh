@@ -33,6 +33,8 @@ expect_ctl() {
 
 # 1. Three files given: the first starts as a double-click would start it, the advance plays the others.
 start_app "$WORK/t440.wav" "$WORK/t660.wav" "$WORK/t880.wav"
+# The signals the player sends, as a sound applet would follow them (it ends with the private bus).
+gdbus monitor --session --dest org.mpris.MediaPlayer2.tamroplayer30 >"$WORK/signals.txt" 2>&1 &
 expect_heard 0 "440 660 880" "started with three files"
 for _ in $(seq 20); do quiet && break; done
 EXPECT=Stopped expect_ctl status
@@ -83,6 +85,13 @@ quiet || fail "still sounding after PlayPause"
 identity=$(gdbus call --session --dest org.mpris.MediaPlayer2.tamroplayer30 --object-path /org/mpris/MediaPlayer2 \
     --method org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2 Identity)
 [ "$identity" = "(<'Tamro?Player v3.0'>,)" ] || fail "Identity is $identity"
+
+# Changes were signalled as they happened: the end of the playlist, the hand-over, Stop, the seek.
+cp "$WORK/signals.txt" "$ARTIFACTS/"
+for signal in "'PlaybackStatus': <'Stopped'>" "'PlaybackStatus': <'Playing'>" "'xesam:title': <'long 330.wav'>" \
+    "'xesam:title': <'lång 550.wav'>" "Player.Seeked (int64 28000000,)"; do
+    grep -qF "$signal" "$WORK/signals.txt" || fail "no signal with $signal: $(cat "$WORK/signals.txt")"
+done
 
 [ "$(reported)" = 0 ] || fail "unexpected messages: $(cat "$APP_LOG")"
 # 6. Quit ends the player.
