@@ -3,9 +3,7 @@
 #include "platform/audio/engine.h"
 #include "platform/audio/sdl_output.h"
 #include "support/sine_decoder.h"
-#ifdef TAMRO_HAVE_OPEN_DECODER
 #include "platform/audio/open_decoder.h"
-#endif
 
 #include <condition_variable>
 #include <cstdlib>
@@ -49,11 +47,7 @@ int main(int argc, char** argv)
         -> std::unique_ptr<tamro::audio::Decoder> {
         if (toneSeconds > 0.0)
             return std::make_unique<tamro::testing::SineDecoder>(440.0, static_cast<std::int64_t>(toneSeconds * f.sampleRate), f);
-#ifdef TAMRO_HAVE_OPEN_DECODER
         return tamro::audio::openDecoder(p, f);
-#else
-        throw std::runtime_error("this build has no decoders for " + p);
-#endif
     };
     try {
         tamro::audio::Engine engine(std::make_unique<tamro::audio::SdlOutput>(buffer), open, post);

@@ -5,9 +5,7 @@
 #include "platform/audio/engine.h"
 #include "platform/audio/sdl_output.h"
 #include "support/sine_decoder.h"
-#ifdef TAMRO_HAVE_OPEN_DECODER
 #include "platform/audio/open_decoder.h"
-#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -67,11 +65,7 @@ int main(int argc, char** argv)
                 // "silence" is a track of zeros: playing it keeps the device fed, as a quiet passage would.
                 if (path == "silence" || path == "tone")
                     return std::make_unique<tamro::testing::SineDecoder>(path == "silence" ? 0.0 : 440.0, 10LL * f.sampleRate, f);
-#ifdef TAMRO_HAVE_OPEN_DECODER
                 return tamro::audio::openDecoder(path, f);
-#else
-                throw std::runtime_error("this build has no decoders for " + path);
-#endif
             },
             [](std::function<void()>) {});
         // The player is started well before its first track; the output goes idle meanwhile.
