@@ -10,7 +10,7 @@ PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<Fi
       Play(std::move(play)),
       steps(*Play, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time),
       startup(frmmain, frmmain.time),
-      transport(*Play, steps, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time, frmmain.last),
+      transport(*Play, steps, frmmain.List1, frmmain.Songname, frmmain.time, frmmain.last),
       clock(*Play, frmmain.Slider1, frmmain.time),
       advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom()),
       Dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(&frmmain)),
