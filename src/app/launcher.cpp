@@ -1,5 +1,6 @@
 // TamroPlayer30 as the desktop starts it: hands the files to the player running on this display, or starts
 // the player. Small on purpose: a second start loads none of the player's libraries.
+#include "base/product.h"
 #include "desktop/command_line.h"
 #include "desktop/file_uri.h"
 #include "desktop/hand_over.h"
@@ -30,6 +31,6 @@ int main(int argc, char** argv)
     std::string player = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string(argv[0]);
     player = player.substr(0, player.find_last_of('/') + 1) + TAMRO_PLAYER_RELATIVE;
     ::execv(player.c_str(), argv);
-    std::fprintf(stderr, "TamroPlayer30: cannot start %s: %s\n", player.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot start %s: %s\n", tamro::executableName, player.c_str(), std::strerror(errno));
     return 127;
 }

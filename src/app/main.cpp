@@ -4,6 +4,7 @@
 #include "app/player_window.h"
 #include "app/quit_on_signal.h"
 #include "base/failure.h"
+#include "base/product.h"
 #include "desktop/command_line.h"
 #include "desktop/file_uri.h"
 #include "desktop/hand_over.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
     // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
     // ties the windows to that entry.
     QApplication::setWindowIcon(tamro::ui::appIcon());
-    QGuiApplication::setDesktopFileName(QStringLiteral("tamroplayer30"));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(tamro::desktopId));
     const std::unique_ptr<tamro::desktop::Mpris> mpris = tamro::desktop::joinSessionBus();
 
     tamro::ui::FailureReport* failures = nullptr;
@@ -53,8 +54,8 @@ int main(int argc, char** argv)
                     failures->report(reason);
             });
     } catch (const tamro::Failure& failure) {
-        std::fprintf(stderr, "TamroPlayer30: %s\n", failure.what());
-        QMessageBox::critical(nullptr, QStringLiteral("Tamro?Player v3.0"), QString::fromUtf8(failure.what()));
+        std::fprintf(stderr, "%s: %s\n", tamro::executableName, failure.what());
+        QMessageBox::critical(nullptr, QString::fromUtf8(tamro::productName), QString::fromUtf8(failure.what()));
         return 1;
     }
 

@@ -7,6 +7,9 @@
 
 namespace tamro {
 
+// The most entries the list holds, and so the most a playlist holds: its indexes are 16-bit numbers.
+inline constexpr std::int16_t maxEntries = 32767;
+
 // Nearest whole number, an exact half to the even neighbour; Failure on overflow or NaN.
 std::int32_t roundToInt32(double value);
 

@@ -1,5 +1,6 @@
 #include "desktop/command_line.h"
 
+#include "base/product.h"
 #include "desktop/file_uri.h"
 
 #include <cstdio>
@@ -7,7 +8,10 @@
 namespace tamro::desktop {
 namespace {
 
-constexpr const char* usageLine = "Usage: TamroPlayer30 [--help] [--version] [FILE...]\n";
+std::string usageLine()
+{
+    return std::string("Usage: ") + executableName + " [--help] [--version] [FILE...]\n";
+}
 
 CommandLine answer(int status, std::string out, std::string err)
 {
@@ -32,16 +36,16 @@ CommandLine parseCommandLine(std::span<const char* const> arguments, const std::
             options = false;
         } else if (options && (arg == "--help" || arg == "-h")) {
             return answer(0,
-                          std::string(usageLine) +
-                              "Tamro?Player v3.0: adds the sound files given to the playlist and plays the first.\n"
+                          usageLine() + productName +
+                              ": adds the sound files given to the playlist and plays the first.\n"
                               "A running player on the same desktop takes them over instead.\n"
                               "  -h, --help  show this help and exit\n"
                               "  --version   show the version and exit\n",
                           "");
         } else if (options && arg == "--version") {
-            return answer(0, "Tamro?Player v3.0 " + version + "\n", "");
+            return answer(0, std::string(productName) + " " + version + "\n", "");
         } else if (options && arg.size() > 1 && arg[0] == '-') {
-            return answer(2, "", "TamroPlayer30: unknown option '" + arg + "'\n" + usageLine);
+            return answer(2, "", std::string(executableName) + ": unknown option '" + arg + "'\n" + usageLine());
         } else {
             line.files.push_back(absolutePath(arg, workingDirectory));
         }

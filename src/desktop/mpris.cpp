@@ -2,7 +2,7 @@
 
 #include "desktop/file_uri.h"
 #include "desktop/mpris_adaptors.h"
-#include "desktop/sound_types.h"
+#include "base/product.h"
 
 #include <QDBusMessage>
 
@@ -159,15 +159,18 @@ void Mpris::afterEvent(bool seeked)
 
 RootAdaptor::RootAdaptor(Mpris& mpris) : QDBusAbstractAdaptor(&mpris), mpris_(mpris) {}
 
-QString RootAdaptor::identity() const { return QStringLiteral("Tamro?Player v3.0"); }
-QString RootAdaptor::desktopEntry() const { return QStringLiteral("tamroplayer30"); }
+QString RootAdaptor::identity() const { return QString::fromUtf8(productName); }
+QString RootAdaptor::desktopEntry() const { return QString::fromUtf8(desktopId); }
 QStringList RootAdaptor::supportedUriSchemes() const { return {QStringLiteral("file")}; }
 
 QStringList RootAdaptor::supportedMimeTypes() const
 {
     QStringList types;
-    for (const char* type : soundMimeTypes)
-        types << QString::fromLatin1(type);
+    for (const SoundType& type : soundTypes) {
+        const QString mime = QString::fromLatin1(type.mimeType.data(), static_cast<qsizetype>(type.mimeType.size()));
+        if (!types.contains(mime))
+            types << mime;
+    }
     return types;
 }
 

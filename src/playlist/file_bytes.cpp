@@ -1,82 +1,30 @@
 #include "playlist/file_bytes.h"
 
+#include "base/errno_text.h"
 #include "base/failure.h"
+#include "base/file_descriptor.h"
 
 #include <cerrno>
 #include <algorithm>
-#include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tamro::playlist {
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now, so that a late write error (some file systems report them only here) is seen.
-    int close()
-    {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
-
-std::string reasonFor(int error)
-{
-    switch (error) {
-    case ENOENT:
-        return "no such file or folder";
-    case EACCES:
-    case EPERM:
-        return "no permission";
-    case EROFS:
-        return "the disk is read-only";
-    case ENOSPC:
-    case EDQUOT:
-        return "the disk is full";
-    case EFBIG:
-        return "the file would be larger than the system allows";
-    case EISDIR:
-        return "it is a folder";
-    case ENOTDIR:
-        return "a part of the path is not a folder";
-    case ENAMETOOLONG:
-        return "the name is too long";
-    case ELOOP:
-        return "too many symbolic links";
-    case EIO:
-        return "input/output error on the disk";
-    default:
-        return std::strerror(error);
-    }
-}
 
 [[noreturn]] void fail(const std::string& action, const std::string& path, int error)
 {
-    throw Failure(action + " " + quoted(path) + ": " + reasonFor(error));
+    throw Failure(action + " " + quoted(path) + ": " + errnoText(error));
 }
 
 [[noreturn]] void failWriting(const std::string& path, int error)
 {
-    const std::string reason = reasonFor(error);
+    const std::string reason = errnoText(error);
     if (error == ENOSPC || error == EDQUOT || error == EFBIG)
         throw Failure("Cannot save " + quoted(path) + ": " + reason);
     throw Failure("Cannot save " + quoted(path) + ": write error (" + reason + ")");
@@ -113,7 +61,7 @@ std::string followLinks(const std::string& path)
 // A new, empty file in `folder` under a name no other file has; the umask applies to its permissions.
 struct Temporary {
     std::string name;
-    int fd;
+    FileDescriptor fd;
 };
 
 Temporary createTemporary(const std::string& folder, const std::string& path)
@@ -122,9 +70,9 @@ Temporary createTemporary(const std::string& folder, const std::string& path)
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = folder + "/.tamro-save-" + std::to_string(::getpid()) + "-" +
                                  std::to_string(random() % 1000000000) + ".tmp";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return {name, fd};
+        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.valid())
+            return {name, std::move(fd)};
         if (errno != EEXIST && errno != EINTR)
             fail("Cannot create", path, errno);
     }
@@ -154,7 +102,7 @@ private:
 std::string readWholeFile(const std::string& path, std::size_t maxBytes)
 {
     // O_NONBLOCK keeps a named pipe from hanging the open; it changes nothing for regular files.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
         fail("Cannot open", path, errno);
     struct stat st {};
@@ -200,8 +148,8 @@ void replaceFile(const std::string& path, std::string_view bytes)
     if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         fail("Cannot replace", path, errno);
 
-    const Temporary created = createTemporary(folderOf(target), path);
-    Fd fd(created.fd);
+    Temporary created = createTemporary(folderOf(target), path);
+    FileDescriptor fd = std::move(created.fd);
     TemporaryGuard temporary(created.name);
 
     if (exists) {
@@ -234,7 +182,7 @@ void replaceFile(const std::string& path, std::string_view bytes)
 
     // Makes the rename itself last through a power cut. The new file is already in place and complete, so a
     // folder that cannot be flushed is no reason to call the save failed.
-    Fd folder(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor folder(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid())
         ::fsync(folder.get());
 }

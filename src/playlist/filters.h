@@ -1,13 +1,12 @@
 // The file dialog filters of the playlist commands, character for character as the dialogs get them.
 #pragma once
 
+#include <string>
+
 namespace tamro::playlist {
 
-// Add and Open.
-inline constexpr const char* soundFilter =
-    "Supported Sound files |*.mp3;*.wav;*.wma;*.mid;*.rmi;*.midi;*.au;*.snd;|MP3 Files (*.mp3)|*.mp3|Wave Files "
-    "(*.wav)|*.wav|Midi Files (*.mid,*.midi,*.rmi)|*.mid;*.midi;*.rmi|Windows Media Audio Files (*.wma)|*.wma|"
-    "Unix Files (*.au,*.snd)|*.au;*.snd";
+// Add and Open: every sound type, then one filter per kind of file, from the one list of sound types.
+std::string soundFilter();
 
 // Load.
 inline constexpr const char* loadFilter = "Playlist files (*.m3u,*.pls)|*.m3u;*.pls";

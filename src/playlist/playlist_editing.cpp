@@ -1,6 +1,7 @@
 #include "playlist/playlist_editing.h"
 
 #include "base/failure.h"
+#include "base/numbers.h"
 #include "playlist/filters.h"
 #include "playlist/item_count.h"
 
@@ -17,10 +18,10 @@ PlaylistEditing::PlaylistEditing(ui::ListBox& list1, ui::Label& label1, FileDial
 void PlaylistEditing::Add_Click()
 {
     // Said before the dialog, so the user does not pick a file only to have it refused.
-    if (list1_.listCount() >= ui::ListBox::maxEntries)
-        throw Failure("The playlist is full: it holds " + std::to_string(ui::ListBox::maxEntries) +
+    if (list1_.listCount() >= maxEntries)
+        throw Failure("The playlist is full: it holds " + std::to_string(maxEntries) +
                       " entries, so no file can be added.");
-    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter);
+    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter());
     if (!path)
         return;
     list1_.addItem(*path);
@@ -43,7 +44,7 @@ void PlaylistEditing::Command6_Click()
 
 void PlaylistEditing::open_Click()
 {
-    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter);
+    const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter());
     if (!path)
         return;
     // The player gets the file first: one it refuses leaves the playlist as it was.

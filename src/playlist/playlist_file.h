@@ -18,6 +18,8 @@
 // Every list of entries without a `"` in them reads back exactly as it was written.
 #pragma once
 
+#include "base/numbers.h"
+
 #include <cstddef>
 #include <span>
 #include <string>
@@ -25,9 +27,6 @@
 #include <vector>
 
 namespace tamro::playlist {
-
-// The list control's 16-bit count: no playlist holds more.
-inline constexpr std::size_t maxEntries = 32767;
 
 struct Fields {
     std::vector<std::string> entries;  // the first fields, up to the limit

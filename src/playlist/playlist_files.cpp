@@ -1,6 +1,7 @@
 #include "playlist/playlist_files.h"
 
 #include "base/failure.h"
+#include "base/numbers.h"
 #include "playlist/filters.h"
 #include "playlist/item_count.h"
 #include "playlist/playlist_file.h"
@@ -20,11 +21,11 @@ void PlaylistFiles::Command4_Click()
     const auto path = chooseFile(dialog_, DialogKind::Open, loadFilter);
     if (!path)
         return;
-    Fields fields = loadPlaylistFile(*path, static_cast<std::size_t>(ui::ListBox::maxEntries));
+    Fields fields = loadPlaylistFile(*path, maxEntries);
     list1_.replaceAll(std::move(fields.entries));
     updateItemCount(list1_, label1_);
     if (fields.leftOut > 0)
-        throw Failure("Loaded the first " + std::to_string(ui::ListBox::maxEntries) + " entries of '" + *path +
+        throw Failure("Loaded the first " + std::to_string(maxEntries) + " entries of '" + *path +
                       "': the playlist holds no more, so the last " + std::to_string(fields.leftOut) +
                       " were left out.");
 }

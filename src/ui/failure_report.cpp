@@ -1,5 +1,7 @@
 #include "ui/failure_report.h"
 
+#include "base/product.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -9,7 +11,7 @@ namespace {
 
 void log(const std::string& line)
 {
-    std::fprintf(stderr, "TamroPlayer30: %s\n", line.c_str());
+    std::fprintf(stderr, "%s: %s\n", executableName, line.c_str());
 }
 
 }  // namespace
@@ -43,7 +45,7 @@ void FailureReport::show(const std::string& description)
 {
     shown_ = description;
     repeats_ = 0;
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tamro?Player v3.0"),
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(productName),
                                 QString::fromUtf8(description.data(), static_cast<qsizetype>(description.size())),
                                 QMessageBox::Ok, window_);
     // The window owns the box until it is closed; then it deletes itself.

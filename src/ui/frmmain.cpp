@@ -1,5 +1,6 @@
 #include "ui/frmmain.h"
 
+#include "base/product.h"
 #include "ui/glyphs.h"
 
 namespace tamro::ui {
@@ -59,7 +60,7 @@ QFont msSerif()
 Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTwips, parent)
 {
     setObjectName(QStringLiteral("frmmain"));
-    setWindowTitle(QStringLiteral("Tamro?Player v3.0"));
+    setWindowTitle(QString::fromUtf8(productName));
     // A fixed frame: title bar, system menu, minimise and close, no maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -10,7 +10,7 @@ namespace {
 
 Failure fullFailure()
 {
-    return Failure("The playlist is full: it holds " + std::to_string(ListBox::maxEntries) + " entries.");
+    return Failure("The playlist is full: it holds " + std::to_string(maxEntries) + " entries.");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The playlist control `List1`: a list view of byte-exact entries with a list box's 16-bit index rules.
 #pragma once
 
+#include "base/numbers.h"
 #include "ui/entry_model.h"
 
 #include <QListView>
@@ -14,8 +15,6 @@ namespace tamro::ui {
 class ListBox : public QListView {
     Q_OBJECT
 public:
-    static constexpr std::int16_t maxEntries = 32767;
-
     explicit ListBox(QWidget* parent = nullptr);
     ~ListBox() override;
 

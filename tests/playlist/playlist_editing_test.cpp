@@ -46,7 +46,10 @@ TEST(Add, AppendsTheChosenFileKeepsTheSelectionAndCounts)
     EXPECT_EQ(w.entries(), (Entries{"/m/a.mp3", "/m/a.mp3"}));
     EXPECT_EQ(w.list1.listIndex(), 0);
     EXPECT_EQ(w.label1.caption(), "2 item(s)");
-    EXPECT_EQ(w.dialog.lastFilter, soundFilter);
+    EXPECT_EQ(w.dialog.lastFilter,
+              "Supported Sound files |*.mp3;*.wav;*.wma;*.mid;*.rmi;*.midi;*.au;*.snd;|MP3 Files (*.mp3)|*.mp3|Wave "
+              "Files (*.wav)|*.wav|Midi Files (*.mid,*.midi,*.rmi)|*.mid;*.midi;*.rmi|Windows Media Audio Files "
+              "(*.wma)|*.wma|Unix Files (*.au,*.snd)|*.au;*.snd");
     EXPECT_EQ(w.dialog.calls[2], "showOpen");
 }
 

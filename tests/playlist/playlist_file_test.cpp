@@ -174,7 +174,7 @@ TEST(LoadPlaylistFile, FailuresNameTheFileAndTheReason)
     TempFolder folder;
     ::chmod(folder.path().c_str(), 0755);
     EXPECT_EQ(failureInChild([&] { loadPlaylistFile(folder.file("typo.m3u")); }),
-        "Cannot open '" + folder.file("typo.m3u") + "': no such file or folder");
+        "Cannot open '" + folder.file("typo.m3u") + "': no such file");
     EXPECT_EQ(failureInChild([&] { loadPlaylistFile(folder.path()); }),
         "Cannot open '" + folder.path() + "': it is a folder");
 

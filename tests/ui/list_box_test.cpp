@@ -1,4 +1,5 @@
 #include "base/failure.h"
+#include "base/numbers.h"
 #include "ui/list_box.h"
 
 #include <QSignalSpy>
@@ -105,7 +106,7 @@ TEST(ListBox, AddKeepsTheSelectionAndRemoveClearsIt)
 TEST(ListBox, AFullListRefusesOneMoreEntry)
 {
     ListBox list;
-    std::vector<std::string> entries(ListBox::maxEntries, std::string("/music/track.mp3"));
+    std::vector<std::string> entries(maxEntries, std::string("/music/track.mp3"));
     const auto start = std::chrono::steady_clock::now();
     list.replaceAll(entries);
     const auto elapsed = std::chrono::steady_clock::now() - start;

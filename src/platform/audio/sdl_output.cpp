@@ -1,6 +1,7 @@
 #include "platform/audio/sdl_output.h"
 
 #include "base/failure.h"
+#include "base/product.h"
 
 #include <SDL.h>
 
@@ -11,7 +12,7 @@ namespace tamro::audio {
 
 SdlOutput::AudioSubsystem::AudioSubsystem()
 {
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Tamro?Player v3.0");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, productName);
     // Qt runs the process: SDL's own SIGINT/SIGTERM handlers would turn `kill` or the end of the session
     // into an SDL event that nobody reads, and the player would not quit.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

@@ -1,37 +1,16 @@
 #include "platform/audio/sound_file.h"
 
+#include "base/errno_text.h"
 #include "base/failure.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace tamro::audio {
 
 namespace {
-
-std::string reasonForErrno(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return "no such file";
-    case EACCES:
-    case EPERM:
-        return "permission denied";
-    case ELOOP:
-        return "too many levels of symbolic links";
-    case ENAMETOOLONG:
-        return "the file name is too long";
-    case EISDIR:
-        return "it is a folder, not a file";
-    default:
-        return std::strerror(error);
-    }
-}
 
 // Empty when the file type can be played from; otherwise why not.
 std::string reasonForType(mode_t mode)
@@ -70,54 +49,29 @@ SoundFile SoundFile::open(const std::string& path)
     // Look before opening: opening some devices has effects of its own.
     struct stat before {};
     if (::stat(path.c_str(), &before) != 0)
-        throw Failure(cannotOpen(path, reasonForErrno(errno)));
+        throw Failure(cannotOpen(path, errnoText(errno)));
     if (auto reason = reasonForType(before.st_mode); !reason.empty())
         throw Failure(cannotOpen(path, reason));
 
     // O_NONBLOCK: should the path have been swapped for a FIFO since the stat, open must not wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        throw Failure(cannotOpen(path, reasonForErrno(errno)));
-    SoundFile file(fd, path, 0);
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd.valid())
+        throw Failure(cannotOpen(path, errnoText(errno)));
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throw Failure(cannotOpen(path, reasonForErrno(errno)));
+    if (::fstat(fd.get(), &st) != 0)
+        throw Failure(cannotOpen(path, errnoText(errno)));
     if (auto reason = reasonForType(st.st_mode); !reason.empty())
         throw Failure(cannotOpen(path, reason));
-    file.size_ = st.st_size;
-    if (file.size_ == 0)
+    if (st.st_size == 0)
         throw Failure(cannotOpen(path, "the file is empty"));
-    return file;
-}
-
-SoundFile::SoundFile(SoundFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), size_(other.size_)
-{
-}
-
-SoundFile& SoundFile::operator=(SoundFile&& other) noexcept
-{
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-        path_ = std::move(other.path_);
-        size_ = other.size_;
-    }
-    return *this;
-}
-
-SoundFile::~SoundFile()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
+    return SoundFile(std::move(fd), path, st.st_size);
 }
 
 std::size_t SoundFile::readAt(std::int64_t offset, std::span<std::uint8_t> out) const
 {
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -1,10 +1,13 @@
 // A local sound file opened for reading by path, refused with a readable reason unless it is a regular file.
 #pragma once
 
+#include "base/file_descriptor.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace tamro::audio {
 
@@ -14,12 +17,6 @@ public:
     // FIFOs, devices, sockets and folders are refused before any byte is read. Throws Failure
     // "Cannot open '<path>': <reason>".
     static SoundFile open(const std::string& path);
-
-    SoundFile(SoundFile&& other) noexcept;
-    SoundFile& operator=(SoundFile&& other) noexcept;
-    SoundFile(const SoundFile&) = delete;
-    SoundFile& operator=(const SoundFile&) = delete;
-    ~SoundFile();
 
     const std::string& path() const { return path_; }
     std::int64_t size() const { return size_; }
@@ -32,8 +29,11 @@ public:
     std::string refusal(const std::string& reason) const;
 
 private:
-    SoundFile(int fd, std::string path, std::int64_t size) : fd_(fd), path_(std::move(path)), size_(size) {}
-    int fd_ = -1;
+    SoundFile(FileDescriptor fd, std::string path, std::int64_t size)
+        : fd_(std::move(fd)), path_(std::move(path)), size_(size)
+    {
+    }
+    FileDescriptor fd_;
     std::string path_;
     std::int64_t size_ = 0;
 };
