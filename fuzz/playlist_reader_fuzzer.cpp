@@ -52,5 +52,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> entries = entriesOf(bytes);
     const Fields back = readFields(writeEntries(entries), SIZE_MAX);
     require(back.entries == entries, "saved entries did not read back unchanged");
+
+    // Entries of any bytes, quotes included (split at 0x01): every one Save accepts reads back unchanged.
+    std::vector<std::string> any;
+    for (std::size_t start = 0;;) {
+        const std::size_t cut = bytes.find('\x01', start);
+        any.emplace_back(bytes.substr(start, cut == std::string_view::npos ? cut : cut - start));
+        if (cut == std::string_view::npos)
+            break;
+        start = cut + 1;
+    }
+    if (unstorableEntries(any).empty())
+        require(readFields(writeEntries(any), SIZE_MAX).entries == any, "entries Save accepts did not read back");
     return 0;
 }

@@ -2,8 +2,10 @@
 
 #include "base/failure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 
 #include <dirent.h>
 #include <memory>
@@ -79,6 +81,54 @@ QStringList qtNameFilters(const std::string& filter)
     return nameFilters;
 }
 
+QIcon NameOnlyIconProvider::icon(const QFileInfo& info) const
+{
+    if (!info.isFile())
+        return QFileIconProvider::icon(info.isDir() ? Folder : File);
+    const QMimeType mime = mimeTypes_.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    const QIcon themed = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
+    return themed.isNull() ? QFileIconProvider::icon(File) : themed;
+}
+
+QString NameOnlyIconProvider::type(const QFileInfo& info) const
+{
+    if (!info.isFile())
+        return QFileIconProvider::type(info);
+    const QMimeType mime = mimeTypes_.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    return mime.comment().isEmpty() ? mime.name() : mime.comment();
+}
+
+PlayerFileDialog::PlayerFileDialog(QWidget* parent) : QFileDialog(parent)
+{
+    setIconProvider(&icons);
+}
+
+QString PlayerFileDialog::chosen() const
+{
+    if (!typed_.isEmpty())
+        return typed_;
+    const QStringList files = selectedFiles();
+    return files.isEmpty() ? QString() : files.constFirst();
+}
+
+void PlayerFileDialog::accept()
+{
+    const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    const QString name = edit ? edit->text() : QString();
+    if (!name.contains(u'"')) {
+        typed_.clear();
+        QFileDialog::accept();
+        return;
+    }
+    const QString path = QDir::isAbsolutePath(name) ? name : directory().absoluteFilePath(name);
+    if (QFileInfo(path).isDir()) {
+        setDirectory(path);
+        return;
+    }
+    typed_ = path;
+    QDialog::accept();
+}
+
 QtFileDialog::QtFileDialog(QWidget* parent) : parent_(parent) {}
 
 void QtFileDialog::showOpen() { show(false); }
@@ -87,7 +137,7 @@ void QtFileDialog::showSave() { show(true); }
 
 void QtFileDialog::show(bool save)
 {
-    QFileDialog dialog(parent_);
+    PlayerFileDialog dialog(parent_);
     const QStringList nameFilters = qtNameFilters(filter_);
     dialog.setNameFilters(nameFilters);
     if (!nameFilters.isEmpty())
@@ -100,8 +150,8 @@ void QtFileDialog::show(bool save)
     if (!fileName_.empty())
         dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(fileName_)));
 
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        fileName_ = pathOnDisk(dialog.selectedFiles().constFirst());
+    if (dialog.exec() == QDialog::Accepted && !dialog.chosen().isEmpty()) {
+        fileName_ = pathOnDisk(dialog.chosen());
         return;
     }
     fileName_.clear();

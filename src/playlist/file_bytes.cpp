@@ -73,6 +73,11 @@ Temporary createTemporary(const std::string& folder, const std::string& path)
         FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd.valid())
             return {name, std::move(fd)};
+        // The new file is written beside the old one: a writable file in a folder that takes no new files
+        // cannot be saved, and "no permission" alone would point at the file.
+        if (errno == EACCES || errno == EPERM)
+            throw Failure("Cannot save " + quoted(path) + ": its folder " + quoted(folder) +
+                          " is not writable, and saving writes a new file there to replace it safely");
         if (errno != EEXIST && errno != EINTR)
             fail("Cannot create", path, errno);
     }

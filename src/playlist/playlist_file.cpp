@@ -1,5 +1,7 @@
 #include "playlist/playlist_file.h"
 
+#include "base/failure.h"
+#include "base/shown_text.h"
 #include "playlist/file_bytes.h"
 
 namespace tamro::playlist {
@@ -97,28 +99,99 @@ Fields readFields(std::string_view text, std::size_t limit)
     return fields;
 }
 
+namespace {
+
+enum class Form { Quoted, Unquoted, QuotedUpToItsQuote, None };
+
+// Text the reader takes whole after a quote or at the start of a line: it stops at commas and line ends and
+// drops trailing blanks.
+bool readsWholeUnquoted(std::string_view text)
+{
+    return text.find_first_of(",\r\n") == std::string_view::npos && (text.empty() || !isBlank(text.back()));
+}
+
+// The line that reads back as the entry. Entries without a quote stand in quotes, as always. One holding a quote
+// has no escape: it is written bare where the reader takes a bare line whole, or else in quotes up to its first
+// quote, the rest following the closing quote, which the reader appends.
+Form formOf(std::string_view entry)
+{
+    const std::size_t quote = entry.find('"');
+    if (quote == std::string_view::npos)
+        return Form::Quoted;
+    if (quote > 0 && !isBlank(entry.front()) && readsWholeUnquoted(entry))
+        return Form::Unquoted;
+    if (readsWholeUnquoted(entry.substr(quote)))
+        return Form::QuotedUpToItsQuote;
+    return Form::None;
+}
+
+}  // namespace
+
+std::vector<std::size_t> unstorableEntries(std::span<const std::string> entries)
+{
+    std::vector<std::size_t> unstorable;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (formOf(entries[i]) == Form::None)
+            unstorable.push_back(i);
+    return unstorable;
+}
+
 std::string writeEntries(std::span<const std::string> entries)
 {
     std::size_t size = 0;
     for (const auto& entry : entries)
-        size += entry.size() + 4;
+        size += entry.size() + 5;
     std::string bytes;
     bytes.reserve(size);
     for (const auto& entry : entries) {
-        bytes += '"';
-        bytes += entry;
-        bytes += "\"\r\n";
+        switch (formOf(entry)) {
+        case Form::Unquoted:
+            bytes += entry;
+            break;
+        case Form::QuotedUpToItsQuote: {
+            const std::size_t quote = entry.find('"');
+            bytes += '"';
+            bytes.append(entry, 0, quote);
+            bytes += '"';
+            bytes.append(entry, quote);
+            break;
+        }
+        case Form::Quoted:
+        case Form::None:
+            bytes += '"';
+            bytes += entry;
+            bytes += '"';
+            break;
+        }
+        bytes += "\r\n";
     }
     return bytes;
 }
 
 Fields loadPlaylistFile(const std::string& path, std::size_t limit)
 {
-    return readFields(readWholeFile(path, maxFileBytes), limit);
+    std::string text = readWholeFile(path, maxFileBytes);
+    // A UTF-8 byte order mark, put there by an editor, is no part of the first path.
+    constexpr std::string_view byteOrderMark{"\xEF\xBB\xBF"};
+    const std::string_view body = std::string_view(text).starts_with(byteOrderMark) ? std::string_view(text).substr(3) : text;
+    return readFields(body, limit);
 }
 
 void savePlaylistFile(const std::string& path, std::span<const std::string> entries)
 {
+    if (const auto unstorable = unstorableEntries(entries); !unstorable.empty()) {
+        // Named cut short, and only the first few: the message has to fit on the screen.
+        constexpr std::size_t named = 3;
+        std::string list;
+        for (std::size_t i = 0; i < unstorable.size() && i < named; ++i)
+            list += (i > 0 ? ", " : "") + std::string("entry ") + std::to_string(unstorable[i] + 1) + " '" +
+                    shownText(entries[unstorable[i]], 200) + "'";
+        if (unstorable.size() > named)
+            list += " and " + std::to_string(unstorable.size() - named) + " more";
+        throw Failure("Cannot save '" + path + "': " + std::to_string(unstorable.size()) +
+                      " entries hold a double quote followed by a comma or a line end, or by a blank at their end, "
+                      "which a playlist file cannot give back (" + list + "). The file was left as it was.");
+    }
     replaceFile(path, writeEntries(entries));
 }
 

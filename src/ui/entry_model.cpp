@@ -1,5 +1,7 @@
 #include "ui/entry_model.h"
 
+#include "base/shown_text.h"
+
 namespace tamro::ui {
 
 int EntryModel::rowCount(const QModelIndex& parent) const
@@ -12,9 +14,10 @@ QVariant EntryModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= size())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        // Paths are bytes; invalid UTF-8 shows as replacement characters, the entry itself is untouched.
-        const std::string& entry = at(index.row());
-        return QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+        // Paths are bytes; invalid UTF-8 shows as replacement characters, the entry itself is untouched. A line
+        // of megabytes is drawn cut: laying it out whole froze the window on every repaint.
+        const std::string shown = shownText(at(index.row()));
+        return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
     }
     return {};
 }

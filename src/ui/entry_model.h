@@ -17,6 +17,7 @@ public:
 
     int size() const { return static_cast<int>(entries_.size()); }
     const std::string& at(int row) const { return entries_[static_cast<std::size_t>(row)]; }
+    const std::vector<std::string>& all() const { return entries_; }
 
     void append(std::string entry);
     void remove(int row);

@@ -1,6 +1,7 @@
 #include "ui/failure_report.h"
 
 #include "base/product.h"
+#include "base/shown_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,8 +27,10 @@ FailureReport::~FailureReport()
     }
 }
 
-void FailureReport::report(const std::string& description)
+void FailureReport::report(const std::string& full)
 {
+    // A message naming a path of a megabyte took seconds to lay out in its box: it is shown cut.
+    const std::string description = shownText(full);
     if (box_ && description == shown_) {
         ++repeats_;
         return;

@@ -1,5 +1,7 @@
 #include "ui/label.h"
 
+#include "base/shown_text.h"
+
 namespace tamro::ui {
 
 Label::Label(QWidget* parent) : QLabel(parent)
@@ -13,7 +15,9 @@ void Label::setCaption(std::string_view bytes)
     if (bytes == caption_)
         return;
     caption_.assign(bytes);
-    setText(QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    // The caption is kept whole; a title line of a megabyte-long entry is drawn cut.
+    const std::string shown = shownText(bytes);
+    setText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
 }
 
 }  // namespace tamro::ui

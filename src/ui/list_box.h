@@ -7,6 +7,7 @@
 #include <QListView>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
     std::string text() const;
     // The entry at index, "" outside 0..count-1 (no failure, as a list box answers).
     std::string list(std::int32_t index) const;
+    // Every entry, in order, without copying them.
+    std::span<const std::string> entries() const { return model_.all(); }
 
     // Appends at the end; the selection stays. Failure when the list already holds maxEntries.
     void addItem(std::string entry);

@@ -3,6 +3,7 @@
 #include "app/desktop_events.h"
 #include "app/event_table.h"
 #include "app/player_window.h"
+#include "base/numbers.h"
 #include "desktop/mpris_adaptors.h"
 
 #include "support/fake_file_dialog.h"
@@ -137,12 +138,12 @@ TEST(FilesGiven, FailuresAreReportedAsTheHandlersReportThem)
 TEST(FilesGiven, AFullPlaylistTakesWhatFitsAndSaysSoOnce)
 {
     Program p;
-    p.f().List1.replaceAll(Entries(ui::ListBox::maxEntries - 1, "/m/x.mp3"));
+    p.f().List1.replaceAll(Entries(maxEntries - 1, "/m/x.mp3"));
     openGivenFiles(p.window, {"/m/last.mp3", "/m/more.mp3", "/m/andmore.mp3"});
-    EXPECT_EQ(p.f().List1.listCount(), ui::ListBox::maxEntries);
+    EXPECT_EQ(p.f().List1.listCount(), maxEntries);
     ASSERT_EQ(p.reports.size(), 1u);
     EXPECT_NE(p.reports[0].find("The playlist is full"), std::string::npos);
-    EXPECT_EQ(p.f().last, ui::ListBox::maxEntries - 1);
+    EXPECT_EQ(p.f().last, maxEntries - 1);
     EXPECT_EQ(p.play->fileName, "/m/last.mp3");
 }
 

@@ -2,6 +2,8 @@
 // land, refusals with their reasons, and damaged files that never bring the player down.
 #include "platform/audio/ffmpeg_decoder.h"
 
+#include "platform/audio/decoded_stream.h"
+
 #include "base/failure.h"
 #include "support/sound_fixtures.h"
 #include "support/tone.h"
@@ -14,6 +16,8 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <new>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -318,6 +322,58 @@ std::string floatWav(const std::string& path, float value, std::uint32_t frames)
         le(wav, bits, 4);
     std::ofstream(path, std::ios::binary) << wav;
     return path;
+}
+
+TEST(FfmpegDecoder, SamplesBeyondFullScaleAreClampedToIt)
+{
+    const auto path = std::filesystem::temp_directory_path() / ("tamro-loud-" + std::to_string(::getpid()) + ".wav");
+    const struct {
+        float stored;
+        float played;
+    } cases[] = {{1e30f, 1.0f}, {-1e30f, -1.0f}, {2.0f, 1.0f}, {-1.5f, -1.0f}, {0.5f, 0.5f}, {-1.0f, -1.0f}};
+    for (const auto& c : cases) {
+        auto decoder = openFfmpegDecoder(SoundFile::open(floatWav(path.string(), c.stored, 4410)), cd);
+        const auto all = readToEnd(*decoder, 2);
+        ASSERT_EQ(all.size(), 2u * 4410);
+        EXPECT_TRUE(std::all_of(all.begin(), all.end(), [&](float x) { return x == c.played; })) << c.stored;
+    }
+    std::filesystem::remove(path);
+}
+
+// A file cut short while it plays (a download overwritten, a file truncated) ends where its data ends.
+TEST(FfmpegDecoder, AFileThatShrinksWhilePlayingEndsWhereItsDataEnds)
+{
+    for (const char* name : {"tone-cbr.mp3", "tone.mp2", "tone-pcm_s16le.wav"}) {
+        const auto path = std::filesystem::temp_directory_path() / ("tamro-shrinking-" + std::to_string(::getpid()) + "-" + name);
+        std::filesystem::copy_file(soundFixture(name), path, std::filesystem::copy_options::overwrite_existing);
+        auto decoder = openFfmpegDecoder(SoundFile::open(path.string()), cd);
+        const std::int64_t length = decoder->lengthFrames();
+        readFrames(*decoder, 2, 44100 / 2);
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+        const auto rest = readToEnd(*decoder, 2);
+        const double played = 0.5 + static_cast<double>(rest.size() / 2) / 44100.0;
+        EXPECT_GT(played, 1.5) << name;
+        EXPECT_LT(played, 0.6 * static_cast<double>(length) / 44100.0) << name;
+        std::filesystem::remove(path);
+    }
+}
+
+// The decode thread must never see an exception: running out of memory ends the track.
+TEST(DecodedStream, RunningOutOfMemoryEndsTheTrackWithoutThrowing)
+{
+    class Exhausted final : public DecodedStream {
+    public:
+        Exhausted() : DecodedStream(cd, 44100, 44100) {}
+
+    protected:
+        std::optional<Decoded> nextFrame() override { throw std::bad_alloc(); }
+        void restartAt(std::int64_t) override {}
+    };
+    Exhausted decoder;
+    std::vector<float> block(2000);
+    std::size_t got = 1;
+    EXPECT_NO_THROW(got = decoder.read(block.data(), 1000));
+    EXPECT_EQ(got, 0u);
 }
 
 TEST(FfmpegDecoder, NonFiniteSamplesPlayAsSilence)

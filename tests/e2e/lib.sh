@@ -24,11 +24,27 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    # What the screen showed at the failure, beside the player's log.
+    if [ -n "${DISPLAY:-}" ] && [ -n "$XPID" ]; then
+        import -window root "$ARTIFACTS/failure.png" 2>/dev/null && echo "screen at the failure: $ARTIFACTS/failure.png" >&2
+    fi
     if [ -s "$SOUND" ]; then
         echo "what was heard (from s, to s, Hz):" >&2
         "$TIMELINE" "$SOUND" 48000 50 >&2 || true
     fi
     exit 1
+}
+
+# Polls a check until it holds, never longer than SECONDS: wait_until SECONDS WHAT COMMAND [ARGS...]
+# Every step waits so for what it needs to see: a loaded machine makes the player slow, never the test wrong.
+wait_until() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "waited $seconds s for $what"
+        sleep 0.05
+    done
 }
 
 # A free display number and an X server on it, without a window manager: the window sits where it asks.
@@ -55,9 +71,14 @@ start_x() {
 start_app() {
     SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-disk} SDL_DISKAUDIOFILE="$SOUND" QT_QPA_PLATFORM=xcb "$APP" "$@" >"$APP_LOG" 2>&1 &
     APID=$!
-    WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tamro\?Player v3\.0$' | head -n 1) \
+    WID=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tamro\?Player v3\.0$' | head -n 1) \
         || fail "the main window did not appear"
-    sleep 0.3
+    wait_until 60 "the main window to be painted" painted
+}
+
+# Whether the main window shows its light grey background (it has been painted).
+painted() {
+    [ "$(pixel_at 2 2 2>/dev/null)" = "192,192,192" ]
 }
 
 # Client-area origin of the main window in screen pixels.
@@ -77,11 +98,18 @@ click_at() {
 }
 
 # Clicks the middle of a control given by its laid-out twips: click_twips LEFT TOP WIDTH HEIGHT [REPEAT]
+# What the click does is for the caller to wait for.
 click_twips() {
     local l=$1 t=$2 w=$3 h=$4
     click_at $(((l + w / 2) / 15)) $(((t + h / 2) / 15)) "${5:-1}" 80
-    sleep 0.25
 }
+
+# Toggles the playlist editor and waits for the window to take the height it should: toggle_editor PIXELS
+toggle_editor() {
+    click playlist
+    wait_until 20 "the window height $1 px (it is $(window_height) px)" height_is "$1"
+}
+height_is() { [ "$(window_height)" = "$1" ]; }
 
 # The controls, as laid out: LEFT TOP WIDTH HEIGHT in twips.
 declare -A CONTROLS=(
@@ -101,35 +129,57 @@ click() {
 # The entry row N (from 0) of the playlist: rows are one line of the list's font high.
 ROW_PX=11
 click_entry() {
+    wait_until 30 "entry $1 shown in the playlist" rows_at_least $(($1 + 1))
     click_at $((120 / 15 + 30)) $((1560 / 15 + 1 + $1 * ROW_PX + ROW_PX / 2)) "${2:-1}" 60
-    sleep 0.3
 }
 double_click_entry() { click_entry "$1" 2; }
+
+# Where each row of the playlist's text starts, in pixels from the list's top: lines of a narrow strip over
+# the entries' first letters ("/tmp/..."), lit where text is, yellow or (on the selection's blue) white.
+row_starts() {
+    read -r ox oy < <(origin)
+    import -window root -crop "5x120+$((ox + 18))+$((oy + 1560 / 15))" -depth 8 txt:- \
+        | sed -n 's/^[0-9]*,\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4/p' \
+        | awk '{ if (($2 > 90 && $2 == $3 && $4 < 60) || ($2 > 140 && $3 > 140 && $4 > 140)) lit[$1] = 1 }
+               END { for (y = 0; y < 120; y++) { if (lit[y] && !was) print y; was = lit[y] } }'
+}
+
+# Whether the playlist shows at least N entries (as far as its height shows them).
+rows_at_least() {
+    local shown
+    shown=$(row_starts | wc -l)
+    [ "$shown" -ge "$1" ] || [ "$shown" -ge 10 ]
+}
+
+# Whether the playlist shows exactly N entries (N below what its height shows).
+rows_exactly() { [ "$(row_starts | wc -l)" -eq "$1" ]; }
 
 # Measures the height of a playlist row (it follows the font the system found): the distance between the
 # first glyphs of the first two entries, which all begin with "/". Needs two entries or more.
 calibrate_rows() {
-    read -r ox oy < <(origin)
-    ROW_PX=$(import -window root -crop "1x60+$((ox + 20))+$((oy + 1560 / 15))" -depth 8 txt:- \
-        | sed -n 's/^0,\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4/p' \
-        | awk '{ lit = ($2 > 90 && $2 == $3) } lit && !was { starts[n++] = $1 } { was = lit } END { if (n >= 2) print starts[1] - starts[0]; else print 0 }')
+    wait_until 30 "two entries shown in the playlist" rows_at_least 2
+    ROW_PX=$(row_starts | awk 'NR <= 2 { s[NR] = $1 } END { if (NR >= 2) print s[2] - s[1]; else print 0 }')
     [ "$ROW_PX" -ge 8 ] && [ "$ROW_PX" -le 30 ] || fail "cannot measure the playlist's rows ($ROW_PX px)"
 }
 
-# Waits for the file dialog, types a path into it and presses Enter.
+# Waits for the file dialog to take the keyboard, types a path into it, presses Enter and waits for the
+# dialog to close. What the command then does with the path is for the caller to wait for.
 choose_file() {
-    local path=$1
-    wait_window '^(Open|Save As)$' >/dev/null || fail "no file dialog"
-    sleep 0.3
+    local path=$1 dialog
+    dialog=$(wait_window '^(Open|Save As)$') || fail "no file dialog"
+    wait_until 20 "the file dialog to take the keyboard" has_focus "$dialog"
     xdotool type --delay 5 "$path"
     xdotool key Return
-    sleep 0.6
+    wait_until 30 "the file dialog to close" closed "$dialog"
 }
 
-# Waits up to 10 s for a visible window whose title matches the pattern; prints its id.
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+closed() { ! xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
+
+# Waits up to 30 s for a visible window whose title matches the pattern; prints its id.
 wait_window() {
     local w
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -v "^$WID\$" | tail -n 1 || true)
         [ -n "$w" ] && { echo "$w"; return 0; }
         sleep 0.1
@@ -167,14 +217,32 @@ reported() {
     grep -c '^TamroPlayer30: ' "$APP_LOG" || true
 }
 
-# Dismisses the open message box, if any, with Enter.
+# Dismisses the open message box with Enter and waits for it to close.
 dismiss_message() {
     local w
-    w=$(wait_window '^Tamro\?Player v3\.0$') || return 0
+    w=$(wait_window '^Tamro\?Player v3\.0$') || fail "no message box to dismiss"
     xdotool windowfocus --sync "$w" 2>/dev/null || true
+    wait_until 20 "the message box to take the keyboard" has_focus "$w"
     xdotool key Return
-    sleep 0.3
+    wait_until 20 "the message box to close" closed "$w"
 }
+
+# Waits for more messages than BEFORE to have been reported: reported_after BEFORE
+reported_after() {
+    wait_until 30 "a message to be reported" more_reported "$1"
+}
+more_reported() { [ "$(reported)" -gt "$1" ]; }
+
+# Waits until the tones heard so far are exactly PITCHES: heard "440 660"
+heard() {
+    wait_until "${2:-30}" "the tones '$1' (heard '$(pitches)')" heard_now "$1"
+}
+heard_now() { [ "$(pitches)" = "$1" ]; }
+# Waits until the last tone heard is F: last_heard 550
+last_heard() {
+    wait_until 30 "$1 Hz to sound (heard '$(pitches)')" last_now "$1"
+}
+last_now() { [ "$(pitches | awk '{ print $NF }')" = "$1" ]; }
 
 alive() {
     kill -0 "$APID" 2>/dev/null

@@ -14,35 +14,43 @@ screenshot compact
 [ "$(pixel_at 2 2)" = "192,192,192" ] || fail "window background is $(pixel_at 2 2), not light grey"
 # The Play glyph: mid-grey inside a black face.
 [ "$(count_colour 32 64 22 22 128,128,128)" -gt 20 ] || fail "the Play button shows no grey glyph"
-click playlist
-[ "$(window_height)" = 253 ] || fail "expanded height $(window_height) px, not 253"
-click playlist
-[ "$(window_height)" = 90 ] || fail "height after a second toggle $(window_height) px, not 90"
-click playlist
+toggle_editor 253
+toggle_editor 90
+toggle_editor 253
 
-for f in 440 660 880; do click add; choose_file "$WORK/t$f.wav"; done
+n=0
+for f in 440 660 880; do
+    click add; choose_file "$WORK/t$f.wav"
+    n=$((n + 1))
+    wait_until 30 "$n entries in the playlist" rows_at_least $n
+done
 screenshot expanded-three-entries
 double_click_entry 0
-sleep 1
+title_shown() { [ "$(count_matching 16 13 192 23 "$YELLOW")" -gt 20 ]; }
+wait_until 30 "yellow text in the title line while playing" title_shown
 screenshot playing
-[ "$(count_matching 16 13 192 23 "$YELLOW")" -gt 20 ] || fail "the title line shows no yellow text while playing"
-for _ in $(seq 40); do [ "$(pitches)" = "440 660 880" ] && quiet && break; sleep 0.25; done
-[ "$(pitches)" = "440 660 880" ] || { tones >&2; fail "heard '$(pitches)', not the three tones in order"; }
-quiet || fail "not silent after the last track"
+heard "440 660 880" 60
+wait_until 30 "silence after the last track" quiet
 [ "$(reported)" = 0 ] || fail "unexpected messages: $(cat "$APP_LOG")"
 
 # Next, Previous and Stop on long tracks: 330 plays, Next -> 550, Previous -> 330 again, Stop -> silence.
 click delall
-for f in 330 550 770; do click add; choose_file "$WORK/long$f.wav"; done
+n=0
+for f in 330 550 770; do
+    click add; choose_file "$WORK/long$f.wav"
+    n=$((n + 1))
+    # Del all emptied the list: the rows shown are the new ones.
+    wait_until 30 "$n entries in the playlist" rows_at_least $n
+done
 start_at=$(tones | tail -n 1 | cut -d" " -f2)
 double_click_entry 0
-sleep 1.5
+last_heard 330
 click next
-sleep 1.5
+last_heard 550
 click back
-sleep 1.5
+last_heard 330
 click stop
-sleep 1.5
+wait_until 30 "silence after Stop" quiet
 heard=$(tones | awk -v t="$start_at" '$1 >= t - 0.2 && $3 > 0 { print $3 }' | awk '{ best = 0; n = split("330 550 770", p, " "); for (i = 1; i <= n; i++) if (best == 0 || ($1 - p[i]) ^ 2 < ($1 - best) ^ 2) best = p[i]; print best }' | uniq | paste -sd' ')
 [ "$heard" = "330 550 330" ] || { tones >&2; fail "Next/Previous gave '$heard', not '330 550 330'"; }
 quiet || fail "still sounding after Stop"

@@ -13,13 +13,15 @@ done >"$WORK/soak.m3u"
 # A small quarantine, so that resident memory shows real growth rather than ASan's own bookkeeping.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=8:detect_leaks=1"
 start_app
-click playlist
+toggle_editor 253
 click load; choose_file "$WORK/soak.m3u"
+wait_until 60 "the soak's playlist shown" rows_at_least 2
 rss() { awk '/^VmRSS/ { print $2 }' "/proc/$APID/status"; }
 played() { "$TIMELINE" "$SOUND" 48000 20 | awk '$3 > 0 { print ($3 < 660) ? "low" : "high" }' | uniq | wc -l; }
 
 double_click_entry 0
-for _ in $(seq 150); do [ "$(played)" -ge 20 ] && break; sleep 0.2; done
+twenty_played() { [ "$(played)" -ge 20 ]; }
+wait_until 120 "20 tracks to play" twenty_played
 start_rss=$(rss)
 deadline=$((SECONDS + 600))
 while [ "$(played)" -lt "$TRACKS" ] && [ $SECONDS -lt $deadline ]; do

@@ -8,10 +8,13 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QMimeDatabase>
 #include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <stdlib.h>
 
@@ -137,6 +140,48 @@ TEST(QtFileDialog, SaveReplacesWithoutAskingAndAddsNoExtension)
     dialog.showSave();
     EXPECT_EQ(dialog.fileName(), path);
     EXPECT_FALSE(confirms);
+}
+
+// Qt reads quotes in the name field as a list of names; on Linux they are part of a name.
+TEST(QtFileDialog, ANameWithDoubleQuotesComesBackAsTyped)
+{
+    char folder[] = "/tmp/tamro-dialog-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    for (const char* name : {"a\"b.mp3", "\"quoted\".m3u", "x \"y\" \"z\".m3u"}) {
+        for (const bool save : {false, true}) {
+            QtFileDialog dialog(nullptr);
+            dialog.setFilter("Everything|*");
+            whenShown([&](QFileDialog& shown) {
+                shown.setDirectory(QString::fromLatin1(folder));
+                auto* edit = shown.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                ASSERT_NE(edit, nullptr);
+                edit->setText(QString::fromUtf8(name));
+                static_cast<QDialog&>(shown).accept();  // as Enter in the name field does
+            });
+            save ? dialog.showSave() : dialog.showOpen();
+            EXPECT_EQ(dialog.fileName(), std::string(folder) + "/" + name) << (save ? "save " : "open ") << name;
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// Telling a type by content reads the file, and some reads never return (/proc/kmsg): names only.
+TEST(PlayerFileDialog, TellsFileTypesByNameNeverByContent)
+{
+    char folder[] = "/tmp/tamro-dialog-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string picture = std::string(folder) + "/picture";
+    const std::string zeros = std::string(folder) + "/zeros";
+    std::ofstream(picture, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << std::string(64, '\0');
+    std::ofstream(zeros, std::ios::binary) << std::string(80, '\0');
+    std::ofstream(std::string(folder) + "/song.mp3") << "not even MPEG audio";
+    PlayerFileDialog dialog;
+    QAbstractFileIconProvider* icons = dialog.iconProvider();
+    ASSERT_NE(icons, nullptr);
+    EXPECT_EQ(icons->type(QFileInfo(QString::fromStdString(picture))), icons->type(QFileInfo(QString::fromStdString(zeros))));
+    EXPECT_EQ(icons->type(QFileInfo(QString::fromStdString(std::string(folder) + "/song.mp3"))),
+        QMimeDatabase().mimeTypeForName(QStringLiteral("audio/mpeg")).comment());
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

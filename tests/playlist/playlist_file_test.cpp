@@ -161,12 +161,18 @@ TEST(SavePlaylistFile, ReadOnlyFileIsNotReplaced)
 
 TEST(SavePlaylistFile, FolderWithoutWritePermissionIsReported)
 {
+    // A new file, and a writable file there: both need a new file in the folder, and the message says so.
     TempFolder folder;
+    const std::string writable = folder.file("writable.m3u");
+    writeBytes(writable, "\"kept\"\r\n");
+    ::chmod(writable.c_str(), 0666);
     ::chmod(folder.path().c_str(), 0555);
-    const std::string path = folder.file("list.m3u");
-    const std::string message = failureInChild([&] { savePlaylistFile(path, twoEntries); });
-    EXPECT_EQ(message, "Cannot create '" + path + "': no permission");
-    EXPECT_FALSE(std::filesystem::exists(path));
+    for (const std::string& path : {folder.file("list.m3u"), writable})
+        EXPECT_EQ(failureInChild([&] { savePlaylistFile(path, twoEntries); }),
+            "Cannot save '" + path + "': its folder '" + folder.path() +
+                "' is not writable, and saving writes a new file there to replace it safely");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("list.m3u")));
+    EXPECT_EQ(readBytes(writable), "\"kept\"\r\n");
 }
 
 TEST(LoadPlaylistFile, FailuresNameTheFileAndTheReason)

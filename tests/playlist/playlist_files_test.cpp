@@ -2,13 +2,19 @@
 
 #include "base/failure.h"
 #include "playlist/filters.h"
+#include "playlist/playlist_file.h"
+#include "playlist/while_drawn.h"
 #include "support/temp_folder.h"
 #include "support/fake_file_dialog.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace tamro::playlist {
 namespace {
@@ -154,6 +160,80 @@ TEST(Load, OfMoreEntriesThanFitLoadsTheFirstAndSaysHowManyWereLeftOut)
     EXPECT_EQ(w.list1.listCount(), 32767);
     EXPECT_EQ(w.list1.list(32766), "/m/32766.mp3");
     EXPECT_EQ(w.label1.caption(), "32767 item(s)");
+}
+
+// Where Load left entries out, Save must not write the shortened playlist over them; any other file is saved.
+TEST(Save, OntoTheFileALoadCutShortIsRefusedAndKeepsIt)
+{
+    TempFolder folder;
+    std::string text;
+    for (int i = 0; i < 32770; ++i)
+        text += "/m/" + std::to_string(i) + ".mp3\n";
+    writeBytes(folder.file("huge.m3u"), text);
+    std::filesystem::create_symlink(folder.file("huge.m3u"), folder.file("link.m3u"));
+    Window w;
+    EXPECT_THROW(w.load(folder.file("huge.m3u")), Failure);
+
+    struct Target {
+        std::string path;
+        bool refused;
+    };
+    const Target targets[] = {
+        {folder.file("huge.m3u"), true},
+        {folder.file("link.m3u"), true},  // the same file under another name
+        {folder.file("other.m3u"), false},
+    };
+    for (const auto& target : targets) {
+        try {
+            w.save(target.path);
+            EXPECT_FALSE(target.refused) << target.path << " was saved";
+        } catch (const Failure& failure) {
+            EXPECT_TRUE(target.refused) << failure.description();
+            EXPECT_THAT(failure.description(), HasSubstr("Cannot save '" + target.path + "': it is the playlist file whose last 3 entries Load left out"));
+        }
+    }
+    EXPECT_EQ(readBytes(folder.file("huge.m3u")), text);
+    EXPECT_EQ(readFields(readBytes(folder.file("other.m3u"))).entries.size(), 32767u);
+
+    // A Load that took every entry lifts the guard.
+    writeBytes(folder.file("small.m3u"), "/a\n");
+    w.load(folder.file("small.m3u"));
+    w.save(folder.file("huge.m3u"));
+    EXPECT_EQ(readBytes(folder.file("huge.m3u")), "\"/a\"\r\n");
+}
+
+TEST(Save, OfEntriesThatCannotReadBackNamesThemAndKeepsTheFile)
+{
+    TempFolder folder;
+    writeBytes(folder.file("list.m3u"), "\"old\"\r\n");
+    Window w;
+    w.list1.replaceAll({"/m/fine.mp3", "/m/a\"b, c.mp3", "/m/d\"e.mp3", "/m/x\" "});
+    try {
+        w.save(folder.file("list.m3u"));
+        FAIL() << "saved entries that do not read back";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.description(),
+            "Cannot save '" + folder.file("list.m3u") + "': 2 entries hold a double quote followed by a comma or a line end, "
+            "or by a blank at their end, which a playlist file cannot give back (entry 2 '/m/a\"b, c.mp3', entry 4 '/m/x\" '). "
+            "The file was left as it was.");
+    }
+    EXPECT_EQ(readBytes(folder.file("list.m3u")), "\"old\"\r\n");
+}
+
+// Reading or writing a huge playlist file: the window goes on painting and ticking meanwhile.
+TEST(WhileDrawn, TheEventLoopRunsWhileTheWorkIsDoneAndItsFailureComesBack)
+{
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
+    EXPECT_EQ(whileDrawn([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return 7;
+    }), 7);
+    EXPECT_GE(ticks, 5);
+    EXPECT_THROW(whileDrawn([] { throw Failure("Cannot read 'x': gone"); }), Failure);
 }
 
 TEST(LoadAndSave, CancelChangesNothing)

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace tamro::playlist {
@@ -43,6 +46,41 @@ INSTANTIATE_TEST_SUITE_P(Entries, SavedEntriesReadBack,
         RoundTrip{"M3uLookingText", {"#EXTM3U", "#EXTINF:215,Artist - Title", "[playlist]", "File1=a"}}),
     [](const auto& info) { return info.param.name; });
 
+struct Written {
+    const char* name;
+    std::string entry;
+    std::string line;  // without its CR LF
+};
+
+class EntryWithAQuote : public ::testing::TestWithParam<Written> {};
+
+TEST_P(EntryWithAQuote, IsWrittenInAFormThatReadsBack)
+{
+    const Entries entries{"/before.mp3", GetParam().entry, "/after.mp3"};
+    const std::string bytes = writeEntries(entries);
+    EXPECT_EQ(bytes, "\"/before.mp3\"\r\n" + GetParam().line + "\r\n\"/after.mp3\"\r\n");
+    EXPECT_EQ(readFields(bytes).entries, entries);
+    EXPECT_TRUE(unstorableEntries(entries).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, EntryWithAQuote,
+    ::testing::Values(Written{"InTheName", "/m/a\"b.mp3", "/m/a\"b.mp3"},
+        Written{"SeveralAndBlanksInside", "/m/say \"hi\" now.mp3", "/m/say \"hi\" now.mp3"},
+        Written{"AtTheEnd", "/m/a\"", "/m/a\""},
+        Written{"AtTheStart", "\"a.mp3", "\"\"\"a.mp3"},
+        Written{"OnlyAQuote", "\"", "\"\"\""},
+        Written{"AfterALeadingBlank", " /m/a\"b.mp3", "\" /m/a\"\"b.mp3"},
+        Written{"AfterAComma", "/m/x, y\"z.mp3", "\"/m/x, y\"\"z.mp3"},
+        Written{"AfterALineEnd", "/m/x\r\ny\"z.mp3", "\"/m/x\r\ny\"\"z.mp3"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(UnstorableEntries, AreThoseWithACommaLineEndOrClosingBlankAfterTheirQuote)
+{
+    const Entries entries{"/m/a\"b,c.mp3", "/m/ok.mp3", "/m/a\"b\nc.mp3", "/m/a\"b\r", "/m/a\"b ", "/m/a\"b\t",
+        "/m/b, c.mp3", " lead", "trail ", "", "/m/q\"ok"};
+    EXPECT_EQ(unstorableEntries(entries), (std::vector<std::size_t>{0, 2, 3, 4, 5}));
+}
+
 struct Foreign {
     const char* name;
     std::string text;
@@ -70,6 +108,15 @@ INSTANTIATE_TEST_SUITE_P(Lines, ForeignFile,
         Foreign{"WholePls", "[playlist]\r\nFile1=/m/a.mp3\r\nTitle1=A, B\r\nNumberOfEntries=1\r\nVersion=2\r\n",
             {"[playlist]", "File1=/m/a.mp3", "Title1=A", "B", "NumberOfEntries=1", "Version=2"}}),
     [](const auto& info) { return info.param.name; });
+
+// An editor's UTF-8 byte order mark is no part of the first path.
+TEST(LoadPlaylistFile, SkipsAByteOrderMarkAtTheStartOnly)
+{
+    const std::string path = ::testing::TempDir() + "tamro-bom-" + std::to_string(::getpid()) + ".m3u";
+    std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF/m/a.mp3\r\n\xEF\xBB\xBF/m/b.mp3\r\n";
+    EXPECT_EQ(loadPlaylistFile(path).entries, (Entries{"/m/a.mp3", "\xEF\xBB\xBF/m/b.mp3"}));
+    std::remove(path.c_str());
+}
 
 INSTANTIATE_TEST_SUITE_P(Rules, ForeignFile,
     ::testing::Values(Foreign{"EmptyFile", "", {}},

@@ -73,6 +73,23 @@ TEST(FailureReport, TheBoxDoesNotBlockTheCallerOrTheTimers)
     EXPECT_EQ(visibleBoxes(), 1);
 }
 
+TEST(FailureReport, AMessageNamingAHugePathIsShownCutAndKeepsItsReason)
+{
+    QWidget window;
+    FailureReport report(&window);
+    const std::string path = "/m/" + std::string(1 << 20, 'y') + ".mp3";
+    QElapsedTimer clock;
+    clock.start();
+    report.report("Cannot open '" + path + "': the path is too long");
+    QApplication::processEvents();
+    EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_NE(report.openBox(), nullptr);
+    const QString text = report.openBox()->text();
+    EXPECT_LE(text.size(), 4100);
+    EXPECT_TRUE(text.startsWith("Cannot open '/m/yyy")) << text.left(20).toStdString();
+    EXPECT_TRUE(text.endsWith("yyy.mp3': the path is too long")) << text.right(40).toStdString();
+}
+
 TEST(FailureReport, ABoundedNumberOfDifferentFailuresWait)
 {
     QWidget window;

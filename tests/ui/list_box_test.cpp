@@ -1,6 +1,9 @@
 #include "base/failure.h"
 #include "base/numbers.h"
+#include "ui/label.h"
 #include "ui/list_box.h"
+
+#include <QElapsedTimer>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -16,6 +19,32 @@ void fill(ListBox& list, int count)
 {
     for (int i = 0; i < count; ++i)
         list.addItem("entry " + std::to_string(i));
+}
+
+// A playlist line of ten megabytes: kept byte for byte, drawn cut, and selecting and painting it cost no seconds.
+TEST(LongEntry, IsKeptWholeAndDrawnCut)
+{
+    const std::string huge = "/m/" + std::string(10 << 20, 'x') + ".mp3";
+    ListBox list;
+    list.resize(300, 200);
+    list.addItem("/m/short.mp3");
+    list.addItem(huge);
+    QElapsedTimer clock;
+    clock.start();
+    list.setListIndex(1);
+    list.grab();
+    Label title;
+    title.setCaption(huge + " - (00:01)");
+    title.grab();
+    EXPECT_LT(clock.elapsed(), 1000);
+
+    EXPECT_EQ(list.text(), huge);
+    const QString shown = list.model()->index(1, 0).data().toString();
+    EXPECT_LE(shown.size(), 4100);
+    EXPECT_TRUE(shown.startsWith("/m/xxx") && shown.endsWith("xxx.mp3"));
+    EXPECT_EQ(title.caption(), huge + " - (00:01)");
+    EXPECT_LE(title.text().size(), 4100);
+    EXPECT_TRUE(title.text().endsWith("xxx.mp3 - (00:01)"));
 }
 
 struct SelectCase {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -43,7 +44,7 @@ std::size_t DecodedStream::read(float* out, std::size_t frames)
         }
         pending_.clear();
         pendingRead_ = 0;
-        if (refill())
+        if (refillOrEnd())
             continue;
         // The source ended at or close to its length: what rounding, the filter or a container that counts
         // whole packets leaves short of the length is silence. Further short, the file is damaged: end there.
@@ -53,10 +54,10 @@ std::size_t DecodedStream::read(float* out, std::size_t frames)
         }
         break;
     }
-    // A damaged or hostile float file may hold NaN or infinity: never hand those to the mixer.
+    // A damaged or hostile float file may hold NaN, infinity or 1e30: the device gets silence for what is no
+    // number and full scale at most for the rest.
     for (float* sample = out; sample != out + written * channels; ++sample)
-        if (!std::isfinite(*sample))
-            *sample = 0.0f;
+        *sample = std::isfinite(*sample) ? std::clamp(*sample, -1.0f, 1.0f) : 0.0f;
     position_ += static_cast<std::int64_t>(written);
     return written;
 }
@@ -70,6 +71,19 @@ void DecodedStream::seek(std::int64_t frame)
     resampler_.reset();
     ended_ = false;
     restartAt(sourceNext_);
+}
+
+bool DecodedStream::refillOrEnd()
+{
+    // Runs on the decode thread, where nothing may escape: memory that cannot be had ends the track there.
+    try {
+        return refill();
+    } catch (const std::exception&) {
+        ended_ = true;
+        pending_.clear();
+        pendingRead_ = 0;
+        return false;
+    }
 }
 
 bool DecodedStream::refill()

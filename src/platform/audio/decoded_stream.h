@@ -33,6 +33,7 @@ protected:
 
 private:
     bool refill();
+    bool refillOrEnd();
 
     OutputFormat out_;
     int sourceRate_;

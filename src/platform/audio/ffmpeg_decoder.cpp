@@ -15,6 +15,7 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -62,8 +63,19 @@ void setUpFfmpeg()
 CodecContextPtr openCodec(const SoundFile& file, const AVCodecParameters& parameters, AVRational timeBase)
 {
     const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
+    if (!codec && parameters.codec_id == AV_CODEC_ID_NONE) {
+        // FFmpeg names an encoding it does not know "none": say what the header asked for instead.
+        std::string asked;
+        if (parameters.codec_tag != 0) {
+            char tag[32];
+            std::snprintf(tag, sizeof tag, "format tag 0x%04X, ", parameters.codec_tag);
+            asked = tag;
+        }
+        asked += std::to_string(parameters.bits_per_coded_sample) + " bits per sample";
+        throw Failure(file.refusal("its sound is stored in an encoding no decoder here knows (" + asked + ")"));
+    }
     if (!codec)
-        throw Failure(file.refusal(std::string("no decoder for its ") + avcodec_get_name(parameters.codec_id) + " sound"));
+        throw Failure(file.refusal(std::string("no decoder here plays its ") + avcodec_get_name(parameters.codec_id) + " sound"));
     CodecContextPtr context(avcodec_alloc_context3(codec));
     if (!context || avcodec_parameters_to_context(context.get(), &parameters) < 0)
         throw Failure(file.refusal("out of memory"));
@@ -189,10 +201,14 @@ protected:
         const std::int64_t position = static_cast<std::int64_t>(number) * index_.samplesPerFrame - index_.skipStart;
         const MpegFrame& frame = index_.frames[number];
         av_packet_unref(packet_.get());
-        if (av_new_packet(packet_.get(), static_cast<int>(frame.size)) == 0 &&
-            file_.readAt(frame.offset, {packet_->data, frame.size}) == frame.size &&
-            avcodec_send_packet(codec_.get(), packet_.get()) == 0 &&
-            avcodec_receive_frame(codec_.get(), frame_.get()) == 0)
+        if (av_new_packet(packet_.get(), static_cast<int>(frame.size)) != 0)
+            return Decoded{silence_.get(), position};
+        // A file cut short since it was opened (still being written, or truncated) ends where its data ends.
+        if (file_.readAt(frame.offset, {packet_->data, frame.size}) != frame.size) {
+            next_ = index_.frames.size();
+            return std::nullopt;
+        }
+        if (avcodec_send_packet(codec_.get(), packet_.get()) == 0 && avcodec_receive_frame(codec_.get(), frame_.get()) == 0)
             return Decoded{frame_.get(), position};
         return Decoded{silence_.get(), position};
     }
@@ -458,6 +474,9 @@ std::unique_ptr<Decoder> openDemuxed(std::unique_ptr<FileIo> io, const AVInputFo
     const AVCodecParameters& codec = *audio.codecpar;
     if (codec.sample_rate <= 0 || codec.ch_layout.nb_channels <= 0)
         throw Failure(file.refusal("its sound has no valid sample rate or channel count"));
+    if (codec.sample_rate < Resampler::minInputRate)
+        throw Failure(file.refusal("its sample rate of " + std::to_string(codec.sample_rate) + " Hz is below any real sound's (at least " +
+                                   std::to_string(Resampler::minInputRate) + " Hz)"));
     if (codec.sample_rate > Resampler::maxInputRate)
         throw Failure(file.refusal("its sample rate of " + std::to_string(codec.sample_rate) + " Hz is beyond any sound's (at most " +
                                    std::to_string(Resampler::maxInputRate) + " Hz)"));

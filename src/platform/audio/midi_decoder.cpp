@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace tamro::audio {
 namespace {
@@ -27,6 +28,11 @@ public:
         const TempoMap tempo(song.division, song.tempos, format.sampleRate);
         frames_ = tempo.framesOf(events_);
         length_ = tempo.frameAt(song.lastTick);
+        // Tempo and tick values far out of any song's range add up to lengths of centuries, which the slider
+        // cannot take: say what is wrong with the file when it is opened instead.
+        if (length_ > maxSongDays * 86400 * std::int64_t{format.sampleRate})
+            throw MidiFormatError("its timing is damaged: it would play for " +
+                                  std::to_string(length_ / format.sampleRate / 86400) + " days");
     }
 
     std::int64_t lengthFrames() const override { return length_; }
@@ -67,6 +73,7 @@ public:
 
 private:
     static constexpr std::size_t maxRead = std::size_t{1} << 24;
+    static constexpr std::int64_t maxSongDays = 100;
 
     std::span<const std::uint8_t> sysexOf(const MidiEvent& event) const
     {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace tamro::audio {
 
@@ -10,6 +11,14 @@ namespace {
 
 // What every MP3 decoder adds in front of the signal (the synthesis filter bank), on top of the encoder's delay.
 constexpr std::int64_t decoderDelay = 529;
+
+// Bytes searched for a frame, over the whole file, before the rest is taken for no audio. Real files hold a
+// few kilobytes of junk at most; a sparse 2 GiB file of zeros would otherwise keep the window waiting for
+// seconds on every start of it.
+constexpr std::int64_t maxJunkBytes = std::int64_t{4} << 20;
+
+// Frames indexed at most: about 60 hours at 44.1 kHz, an index of 128 MiB. A longer file plays that much.
+constexpr std::size_t maxFrames = std::size_t{1} << 23;
 
 struct Header {
     int version = 0;   // 3 = MPEG-1, 2 = MPEG-2, 0 = MPEG-2.5
@@ -107,6 +116,47 @@ private:
     std::size_t length_ = 0;
 };
 
+std::optional<Header> confirmedFrame(Window& w, std::int64_t offset, std::int64_t end, const Header* ref);
+
+// The first byte 0xFF (the start of every frame header) at or after `from`, or `end` when none comes before it.
+std::int64_t nextSyncByte(Window& w, std::int64_t from, std::int64_t end)
+{
+    constexpr std::int64_t step = 64 * 1024;
+    while (from < end) {
+        const auto n = static_cast<std::size_t>(std::min(step, end - from));
+        const std::uint8_t* p = w.at(from, n);
+        if (!p)
+            return end;
+        if (const void* hit = std::memchr(p, 0xFF, n))
+            return from + (static_cast<const std::uint8_t*>(hit) - p);
+        from += static_cast<std::int64_t>(n);
+    }
+    return end;
+}
+
+// The next confirmed frame of the stream `ref` (any stream when null) at or after `from`, searching no further
+// than `budget` bytes, which is lowered by what was searched. `end` when there is none within it.
+std::int64_t nextConfirmedFrame(Window& w, std::int64_t from, std::int64_t end, const Header* ref, std::int64_t& budget,
+                                std::optional<Header>* found = nullptr)
+{
+    const std::int64_t limit = from + std::min(budget, end - from);
+    std::int64_t at = from;
+    for (;;) {
+        at = nextSyncByte(w, at, limit);
+        if (at + 4 > end || at >= limit)
+            break;
+        if (auto h = confirmedFrame(w, at, end, ref)) {
+            if (found)
+                *found = h;
+            budget -= at - from;
+            return at;
+        }
+        ++at;
+    }
+    budget -= limit - from;
+    return end;
+}
+
 std::int64_t skipId3v2(Window& w, std::int64_t offset)
 {
     while (const std::uint8_t* p = w.at(offset, 10)) {
@@ -201,10 +251,9 @@ std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt
     std::int64_t offset = skipId3v2(w, 0);
 
     // The first frame: the first header followed by a matching one.
+    std::int64_t junkBudget = maxJunkBytes;
     std::optional<Header> first;
-    for (; offset + 4 <= end; ++offset)
-        if ((first = confirmedFrame(w, offset, end, nullptr)))
-            break;
+    offset = nextConfirmedFrame(w, offset, end, nullptr, junkBudget, &first);
     if (!first)
         return std::nullopt;
 
@@ -213,13 +262,14 @@ std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt
     index.sampleRate = first->sampleRate;
     index.channels = first->mono ? 1 : 2;
     index.samplesPerFrame = first->samplesPerFrame;
-    index.frames.reserve(static_cast<std::size_t>(std::min<std::int64_t>((end - offset) / first->size + 16, 1 << 22)));
+    // Grown as frames are found: a file padded with gigabytes of zeros would otherwise reserve for them.
+    index.frames.reserve(static_cast<std::size_t>(std::min<std::int64_t>((end - offset) / first->size + 16, 1 << 16)));
 
     Gapless gapless;
     if (isTagFrame(w, offset, *first, gapless))
         offset += first->size;
 
-    while (offset + 4 <= end) {
+    while (offset + 4 <= end && index.frames.size() < maxFrames) {
         const std::uint8_t* p = w.at(offset, 4);
         auto h = p ? parseHeader(p) : std::nullopt;
         if (h && sameStream(*first, *h) && offset + h->size <= end) {
@@ -227,11 +277,10 @@ std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt
             offset += h->size;
             continue;
         }
-        // Not a frame where one should start: look for the next confirmed one.
-        std::int64_t next = offset + 1;
-        while (next + 4 <= end && !confirmedFrame(w, next, end, &*first))
-            ++next;
-        offset = next;
+        // Not a frame where one should start: look for the next confirmed one, within what junk may cost.
+        if (junkBudget <= 0)
+            break;
+        offset = nextConfirmedFrame(w, offset + 1, end, &*first, junkBudget);
     }
     if (index.frames.empty())
         return std::nullopt;

@@ -26,7 +26,7 @@ bool Resampler::configureFor(const AVFrame& frame)
     inLayout_ = layout;
     inFormat_ = frame.format;
     inRate_ = frame.sample_rate;
-    if (layout.nb_channels <= 0 || inRate_ <= 0 || inRate_ > maxInputRate)
+    if (layout.nb_channels <= 0 || inRate_ < minInputRate || inRate_ > maxInputRate)
         return false;
 
     AVChannelLayout outLayout{};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace tamro::audio {
 namespace {
@@ -38,6 +39,14 @@ std::span<const std::uint8_t> unwrapRmi(std::span<const std::uint8_t> bytes)
             break;
         pos += length + (length & 1);  // chunks are padded to an even size
         pos = std::min(pos, bytes.size());
+    }
+    // A chunk size that lies (a LIST claiming more than the file holds) hides the data chunk from the walk:
+    // look for a data chunk that holds a MIDI file.
+    constexpr std::string_view marker{"MThd"};
+    for (std::size_t at = 12; bytes.size() - at >= 12; ++at) {
+        const std::uint8_t* p = bytes.data() + at;
+        if (std::memcmp(p, "data", 4) == 0 && std::memcmp(p + 8, marker.data(), marker.size()) == 0)
+            return bytes.subspan(at + 8, std::min<std::size_t>(littleEndian32(p + 4), bytes.size() - at - 8));
     }
     throw MidiFormatError("the RMI file holds no MIDI data chunk");
 }

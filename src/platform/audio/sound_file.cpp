@@ -12,6 +12,8 @@ namespace tamro::audio {
 
 namespace {
 
+constexpr std::size_t maxPathBytes = 4096;
+
 // Empty when the file type can be played from; otherwise why not.
 std::string reasonForType(mode_t mode)
 {
@@ -45,6 +47,10 @@ SoundFile SoundFile::open(const std::string& path)
         throw Failure(cannotOpen(path, "no file name given"));
     if (path.find('\0') != std::string::npos)
         throw Failure(cannotOpen(path, "the file name contains a NUL character"));
+    // Linux takes paths of up to 4,095 bytes (PATH_MAX with its NUL); say so rather than "name too long".
+    if (path.size() >= maxPathBytes)
+        throw Failure(cannotOpen(path, "the path is " + std::to_string(path.size()) + " bytes long, and Linux opens none longer than " +
+                                           std::to_string(maxPathBytes - 1)));
 
     // Look before opening: opening some devices has effects of its own.
     struct stat before {};
