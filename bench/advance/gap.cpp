@@ -108,6 +108,8 @@ public:
 #if __has_include("platform/audio/thread_rules.h")
     Motion motion() override { return engine_->motion(); }
     void setMotionHandler(std::function<void()> handler) override { engine_->setMotionHandler(std::move(handler)); }
+    const std::string& loadedFile() const override { return engine_->loadedFile(); }
+    bool isPlaying() const override { return engine_->isPlaying(); }
 #endif
     std::vector<tamro::bench::Clock::time_point> ends;
 

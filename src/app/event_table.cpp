@@ -9,22 +9,23 @@ namespace tamro::app {
 
 namespace {
 
-// Runs a handler under the report policy, then shows the position it leaves, in the same turn of the event loop.
-template <class Handler>
-void handle(PlayerWindow& w, Handler&& handler)
-{
-    player::reporting(w.report, handler);
-    w.schedule.afterEvent();
-}
-
-// Runs a handler each time `signal` of `control` fires.
+// Runs a handler as runEvent runs it each time `signal` of `control` fires.
 template <class Control, class Signal, class Handler>
-void on(PlayerWindow& w, Control& control, Signal signal, Handler handler)
+void on(PlayerWindow& w, Control& control, Signal signal, Handler handler, bool seeks = false)
 {
-    QObject::connect(&control, signal, &w.frmmain, [&w, handler] { handle(w, handler); });
+    QObject::connect(&control, signal, &w.frmmain, [&w, handler, seeks] { runEvent(w, handler, seeks); });
 }
 
 }  // namespace
+
+void runEvent(PlayerWindow& w, const std::function<void()>& handler, bool seeks)
+{
+    player::reporting(w.report, handler);
+    // What it leaves is shown in the same turn of the event loop.
+    w.schedule.afterEvent();
+    if (w.mpris)
+        w.mpris->afterEvent(seeks);
+}
 
 void connectEvents(PlayerWindow& w)
 {
@@ -38,7 +39,7 @@ void connectEvents(PlayerWindow& w)
 
     on(w, f.Command3, &QAbstractButton::clicked, [&w] { w.advance.Command3_Click(); });
     w.Play->setEndOfTrackHandler([&w](std::int32_t argument) {
-        handle(w, [&w, argument] { w.advance.Play_EndOfTrack(argument); });
+        runEvent(w, [&w, argument] { w.advance.Play_EndOfTrack(argument); });
     });
 
     on(w, f.Add, &QAbstractButton::clicked, [&w] { w.editing.Add_Click(); });
@@ -46,7 +47,7 @@ void connectEvents(PlayerWindow& w)
     on(w, f.Command6, &QAbstractButton::clicked, [&w] { w.editing.Command6_Click(); });
     on(w, f.open, &QAbstractButton::clicked, [&w] { w.editing.open_Click(); });
     QObject::connect(&f.List1, &ui::ListBox::keyDown, &f, [&w](int key, Qt::KeyboardModifiers shift) {
-        handle(w, [&w, key, shift] { w.editing.List1_KeyDown(key, shift); });
+        runEvent(w, [&w, key, shift] { w.editing.List1_KeyDown(key, shift); });
     });
 
     on(w, f.Command4, &QAbstractButton::clicked, [&w] { w.files.Command4_Click(); });
@@ -56,15 +57,15 @@ void connectEvents(PlayerWindow& w)
     // position starts to move, when a failure box closes (a failing tick reports again), and on the schedule.
     w.Play->setMotionHandler([&w] { w.schedule.afterEvent(); });
     w.failures.setClosedHandler([&w] { w.schedule.afterEvent(); });
-    on(w, f.Slider1, &ui::Slider::click, [&w] { w.clock.Slider1_Click(); });
-    on(w, f.Slider1, &ui::Slider::scroll, [&w] { w.clock.Slider1_Scroll(); });
+    on(w, f.Slider1, &ui::Slider::click, [&w] { w.clock.Slider1_Click(); }, true);
+    on(w, f.Slider1, &ui::Slider::scroll, [&w] { w.clock.Slider1_Scroll(); }, true);
 
     on(w, f.Command5, &QAbstractButton::clicked, [&w] { ui::Command5_Click(w.frmmain, *w.urlOpener); });
 }
 
 void runLoad(PlayerWindow& w)
 {
-    handle(w, [&w] { w.startup.Form_Load(); });
+    runEvent(w, [&w] { w.startup.Form_Load(); });
 }
 
 }  // namespace tamro::app

@@ -11,7 +11,7 @@ PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<Fi
       Play(std::move(play)),
       steps(*Play, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time),
       startup(frmmain, frmmain.time),
-      transport(*Play, steps, frmmain.List1, frmmain.Slider1, frmmain.Songname, frmmain.time, frmmain.last),
+      transport(*Play, steps, frmmain.List1, frmmain.Songname, frmmain.time, frmmain.last),
       clock(*Play, frmmain.Slider1, frmmain.time),
       advance(steps, frmmain.List1, frmmain.Shuffle, frmmain.last, player::processRandom()),
       schedule(*Play,
@@ -22,7 +22,9 @@ PlayerWindow::PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<Fi
                displayTimer ? std::move(displayTimer) : std::make_unique<player::PreciseSingleShotTimer>()),
       Dialog(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(&frmmain)),
       editing(frmmain.List1, frmmain.Label1, *Dialog, steps),
-      files(frmmain.List1, frmmain.Label1, *Dialog)
+      files(frmmain.List1, frmmain.Label1, *Dialog),
+      given(frmmain.List1, frmmain.Label1, steps, transport,
+            [this](const std::function<void()>& handler) { runEvent(*this, handler); })
 {
     connectEvents(*this);
 }

@@ -1,6 +1,10 @@
 // The running program's window: frmmain, its media player `Play`, the failure report and every handler.
 #pragma once
 
+#include "desktop/dropped_files.h"
+#include "desktop/given_files.h"
+#include "desktop/hand_over_server.h"
+#include "desktop/mpris.h"
 #include "platform/file_dialog.h"
 #include "platform/media_player.h"
 #include "platform/url_opener.h"
@@ -48,6 +52,13 @@ public:
     std::unique_ptr<FileDialog> Dialog;
     playlist::PlaylistEditing editing;
     playlist::PlaylistFiles files;
+    // The ways in from outside the window's controls.
+    desktop::GivenFiles given;
+    desktop::DroppedFiles drops{frmmain, given};
+    // On the session bus when there is one; told after every handler what may have changed.
+    desktop::Mpris* mpris = nullptr;
+    // Takes the files of later starts, when this player holds the desktop's socket.
+    std::unique_ptr<desktop::HandOverServer> handOver;
 };
 
 }  // namespace tamro::app

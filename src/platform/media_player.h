@@ -26,6 +26,12 @@ public:
     // Seeks, clamped to 0..length; playback goes on from there if it was playing.
     virtual void setPosition(double seconds) = 0;
 
+    // What the desktop's player controls show; neither ever fails.
+    // The file the last accepted setFileName gave, as given; "" before the first.
+    virtual const std::string& loadedFile() const = 0;
+    // Whether the loaded track is playing: not stopped, and not played to its end.
+    virtual bool isPlaying() const = 0;
+
     // How the position goes on without any further call: whether it moves on its own (playing, or gliding
     // through the tail after the last track), and after how many seconds it starts to (a track queued behind
     // the tail of the one before reads its start until its first frame is due). Moving, it advances one second

@@ -5,9 +5,9 @@
 
 namespace tamro::player {
 
-Transport::Transport(MediaPlayer& play, TrackStart& steps, ui::ListBox& list1, ui::Slider& slider1,
-                     ui::Label& songname, ui::Label& time, std::int32_t& last)
-    : play_(play), steps_(steps), list1_(list1), slider1_(slider1), songname_(songname), time_(time), last_(last)
+Transport::Transport(MediaPlayer& play, TrackStart& steps, ui::ListBox& list1, ui::Label& songname,
+                     ui::Label& time, std::int32_t& last)
+    : play_(play), steps_(steps), list1_(list1), songname_(songname), time_(time), last_(last)
 {
 }
 

@@ -5,7 +5,6 @@
 #include "player/track_start.h"
 #include "ui/label.h"
 #include "ui/list_box.h"
-#include "ui/slider.h"
 
 #include <cstdint>
 
@@ -13,8 +12,8 @@ namespace tamro::player {
 
 class Transport {
 public:
-    Transport(MediaPlayer& play, TrackStart& steps, ui::ListBox& list1, ui::Slider& slider1, ui::Label& songname,
-              ui::Label& time, std::int32_t& last);
+    Transport(MediaPlayer& play, TrackStart& steps, ui::ListBox& list1, ui::Label& songname, ui::Label& time,
+              std::int32_t& last);
 
     // Plays the selected entry; every action that fails is skipped silently and the next one runs.
     void cmdplay_Click();
@@ -28,7 +27,6 @@ private:
     MediaPlayer& play_;
     TrackStart& steps_;
     ui::ListBox& list1_;
-    ui::Slider& slider1_;
     ui::Label& songname_;
     ui::Label& time_;
     std::int32_t& last_;

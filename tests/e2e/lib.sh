@@ -67,9 +67,9 @@ start_x() {
     fail "Xvfb did not start on $DISPLAY"
 }
 
-# Starts the player, sound going to $SOUND, and waits for its main window.
+# Starts the player with the arguments given, sound going to $SOUND, and waits for its main window.
 start_app() {
-    SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-disk} SDL_DISKAUDIOFILE="$SOUND" QT_QPA_PLATFORM=xcb "$APP" >"$APP_LOG" 2>&1 &
+    SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-disk} SDL_DISKAUDIOFILE="$SOUND" QT_QPA_PLATFORM=xcb "$APP" "$@" >"$APP_LOG" 2>&1 &
     APID=$!
     WID=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tamro\?Player v3\.0$' | head -n 1) \
         || fail "the main window did not appear"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks a .desktop entry: valid by desktop-file-validate, and the program's own name, comment, icon and
-# command (with no arguments, not even field codes).
+# Checks a .desktop entry: valid by desktop-file-validate, and the program's own name, comment, icon, command
+# (given the files chosen, %F) and the sound types it opens.
 set -euo pipefail
 entry=$1
 desktop-file-validate "$entry"
@@ -16,7 +16,15 @@ expect() {
 expect Type Application
 expect Name 'Tamro?Player v3.0'
 expect Comment 'Small soundplayer.'
-expect Exec TamroPlayer30
+expect Exec 'TamroPlayer30 %F'
 expect Icon tamroplayer30
 expect Categories 'AudioVideo;Audio;Player;'
+# Each sound type the player opens, under at least the name the shared MIME database gives it.
+types=";$(sed -n 's/^MimeType=//p' "$entry")"
+for type in audio/mpeg audio/x-wav audio/x-ms-wma audio/midi audio/basic; do
+    case $types in
+    *";$type;"*) ;;
+    *) echo "FAIL: $entry lacks the MIME type $type" >&2; status=1 ;;
+    esac
+done
 exit $status

@@ -126,6 +126,8 @@ public:
     void setPosition(double seconds) override { engine_->setPosition(seconds); }
     Motion motion() override { return engine_->motion(); }
     void setMotionHandler(std::function<void()> handler) override { engine_->setMotionHandler(std::move(handler)); }
+    const std::string& loadedFile() const override { return engine_->loadedFile(); }
+    bool isPlaying() const override { return engine_->isPlaying(); }
     void setEndOfTrackHandler(EndOfTrackHandler handler) override
     {
         engine_->setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {

@@ -260,8 +260,9 @@ std::vector<std::int16_t> picks(const std::vector<int>& sizes)
     std::vector<std::int16_t> out;
     for (int n : sizes) {
         std::vector<std::string> entries;
+        // Appended to "/": GCC 12 at -O3 takes "/" + a string for an overlapping copy (-Wrestrict).
         for (int i = 0; i < n; ++i)
-            entries.push_back("/" + std::to_string(i));
+            entries.push_back(std::string("/").append(std::to_string(i)));
         w.list1.replaceAll(entries);
         w.advance.Command3_Click();
         out.push_back(w.list1.listIndex());

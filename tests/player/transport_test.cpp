@@ -42,7 +42,7 @@ struct Window {
     ui::Label time;
     std::int32_t last = 0;
     TrackStart steps{play, list1, slider1, songname, time};
-    Transport transport{play, steps, list1, slider1, songname, time, last};
+    Transport transport{play, steps, list1, songname, time, last};
 
     explicit Window(int entries)
     {

@@ -26,9 +26,18 @@ public:
     {
         record("fileName:" + path, "fileName");
         fileName = path;
+        playing = true;  // a file starts when it is set, as with the engine
     }
-    void play() override { record("play", "play"); }
-    void stop() override { record("stop", "stop"); }
+    void play() override
+    {
+        record("play", "play");
+        playing = true;
+    }
+    void stop() override
+    {
+        record("stop", "stop");
+        playing = false;
+    }
     double length() override
     {
         record("length", "length");
@@ -48,6 +57,10 @@ public:
     // Not recorded: the display schedule asks after every event.
     Motion motion() override { return motionValue; }
     void setMotionHandler(std::function<void()> handler) override { motionStarted = std::move(handler); }
+    // Queries, not recorded: playing from an accepted file name or play until a stop.
+    const std::string& loadedFile() const override { return fileName; }
+    bool isPlaying() const override { return playing; }
+    bool playing = false;
 
     // Raises the end-of-track event as the engine would on the UI thread.
     void fireEndOfTrack()

@@ -101,6 +101,7 @@ void Engine::setFileName(const std::string& path)
         decoder_.swap(decoder);
         lengthFrames_ = length;
         loaded_ = true;
+        loadedFile_ = path;
         if (follow)
             queueSegment();
         else

@@ -55,6 +55,8 @@ public:
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
     Motion motion() override;
     void setMotionHandler(std::function<void()> handler) override;
+    const std::string& loadedFile() const override { return loadedFile_; }
+    bool isPlaying() const override { return playing_; }
 
     // Called on the UI thread when there is no sound for the user to hear: once when an open device stops
     // working ("The audio device was lost: <reason>"), and on each start of a track that cannot open one, with
@@ -139,6 +141,7 @@ private:
     std::function<void()> motionHandler_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // events posted after destruction find false
     bool loaded_ = false;
+    std::string loadedFile_;
     bool playing_ = false;
     bool ended_ = false;
     std::int64_t lengthFrames_ = 0;

@@ -1,0 +1,215 @@
+#include "desktop/hand_over.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tamro::desktop {
+namespace {
+
+constexpr std::uint32_t maxPaths = 32767;  // as many as the playlist holds
+constexpr std::uint32_t maxPathBytes = 64 * 1024;
+
+void putNumber(std::string& out, std::uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+bool getNumber(std::string_view& in, std::uint32_t& value)
+{
+    if (in.size() < 4)
+        return false;
+    value = 0;
+    for (int i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[i])) << (8 * i);
+    in.remove_prefix(4);
+    return true;
+}
+
+// A folder only this user can enter: owned by them, no access for anyone else, not a link.
+bool privateFolder(const std::string& path)
+{
+    struct stat info = {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+           (info.st_mode & 077) == 0;
+}
+
+// The display's name as a file name: ":0" gives "_0", "wayland-0" stays.
+std::string displayKey()
+{
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    if (!display || !*display)
+        display = std::getenv("DISPLAY");
+    std::string key = display && *display ? display : "none";
+    for (char& c : key)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-'))
+            c = '_';
+    return key;
+}
+
+bool fillAddress(const std::string& path, sockaddr_un& address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> handOverSocketPath()
+{
+    std::string folder;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && privateFolder(runtime)) {
+        folder = runtime;
+    } else {
+        folder = "/tmp/tamroplayer30-" + std::to_string(::getuid());
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return std::nullopt;
+        if (!privateFolder(folder))
+            return std::nullopt;
+    }
+    std::string path = folder + "/tamroplayer30-" + displayKey() + ".socket";
+    sockaddr_un address;
+    if (!fillAddress(path, address))
+        return std::nullopt;
+    return path;
+}
+
+std::string encodeHandOver(const std::vector<std::string>& paths)
+{
+    std::string out;
+    putNumber(out, static_cast<std::uint32_t>(paths.size()));
+    for (const std::string& path : paths) {
+        putNumber(out, static_cast<std::uint32_t>(path.size()));
+        out += path;
+    }
+    return out;
+}
+
+std::optional<std::vector<std::string>> decodeHandOver(std::string_view bytes, bool& malformed)
+{
+    malformed = false;
+    std::uint32_t count = 0;
+    if (!getNumber(bytes, count))
+        return std::nullopt;
+    if (count > maxPaths) {
+        malformed = true;
+        return std::nullopt;
+    }
+    std::vector<std::string> paths;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t size = 0;
+        if (!getNumber(bytes, size))
+            return std::nullopt;
+        if (size > maxPathBytes) {
+            malformed = true;
+            return std::nullopt;
+        }
+        if (bytes.size() < size)
+            return std::nullopt;
+        paths.emplace_back(bytes.substr(0, size));
+        bytes.remove_prefix(size);
+    }
+    if (!bytes.empty()) {
+        malformed = true;
+        return std::nullopt;
+    }
+    return paths;
+}
+
+HandOverResult handOver(const std::string& socketPath, const std::vector<std::string>& paths,
+                        std::chrono::milliseconds timeout)
+{
+    sockaddr_un address;
+    if (!fillAddress(socketPath, address))
+        return HandOverResult::NoPlayer;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return HandOverResult::NoPlayer;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return HandOverResult::NoPlayer;
+    }
+    HandOverResult result = HandOverResult::Failed;
+    if (writeAll(fd, encodeHandOver(paths))) {
+        pollfd wait = {fd, POLLIN, 0};
+        char answer = 0;
+        int ready = 0;
+        do {
+            ready = ::poll(&wait, 1, static_cast<int>(timeout.count()));
+        } while (ready < 0 && errno == EINTR);
+        if (ready == 1 && ::recv(fd, &answer, 1, 0) == 1 && answer == handOverDone)
+            result = HandOverResult::Done;
+    }
+    ::close(fd);
+    return result;
+}
+
+InstanceClaim claimInstance(const std::vector<std::string>& paths)
+{
+    InstanceClaim claim;
+    const std::optional<std::string> path = handOverSocketPath();
+    if (!path)
+        return claim;
+    // Held for the life of the process, and let go by the system however it ends: a socket left behind by a
+    // player that crashed is then known to be stale.
+    const int lock = ::open((*path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock < 0)
+        return claim;
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lock);
+        // A player runs: it may still be getting its socket ready.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            const HandOverResult result = handOver(*path, paths, std::chrono::seconds(5));
+            if (result == HandOverResult::Done) {
+                claim.handedOver = true;
+                return claim;
+            }
+            if (result == HandOverResult::Failed || std::chrono::steady_clock::now() >= deadline)
+                return claim;  // frozen or gone: run on our own
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    sockaddr_un address;
+    fillAddress(*path, address);
+    ::unlink(path->c_str());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return claim;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
+        ::close(fd);
+        return claim;
+    }
+    claim.listeningSocket = fd;
+    return claim;
+}
+
+}  // namespace tamro::desktop
