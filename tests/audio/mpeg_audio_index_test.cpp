@@ -202,6 +202,9 @@ TEST(MpegAudioIndex, CountsALargeFileFromItsHeaderOrSizeAsAWholeWalkWould)
         {"constant bit rate with an Info tag", lameFrame(3000, 3001 * frameSize) + frames(3000)},
         {"variable bit rate with a Xing tag that fits", lameFrame(3000, vbrBytes) + vbr},
         {"variable bit rate with a Xing tag, tags around", id3v2() + lameFrame(3000, vbrBytes) + vbr + id3v1()},
+        // Where the frames stop before the end, not at the size.
+        {"constant bit rate padded with zeros", paddedFrames(3001) + Bytes(3 << 20, 0)},
+        {"variable bit rate with a Xing tag, padded with zeros", lameFrame(3000, vbrBytes) + vbr + Bytes(3 << 20, 0) + id3v1()},
     };
     std::vector<std::pair<std::string, Bytes>> all;
     for (const auto& c : cases)

@@ -26,6 +26,9 @@ constexpr std::size_t maxFrames = std::size_t{1} << 23;
 // Bytes searched for a frame located by the average bit rate (after a seek into the part not walked yet).
 constexpr std::int64_t locateBytes = std::int64_t{1} << 20;
 
+// Bytes searched for a frame at each step of the search for where the frames of a large file stop.
+constexpr std::int64_t probeBytes = 64 * 1024;
+
 // Frames before the end from which the end of a large file is walked to count its frames exactly.
 constexpr std::int64_t tailFrames = 8;
 
@@ -298,6 +301,37 @@ bool headerFits(const Gapless& g, std::int64_t audioBytes, std::int64_t walked, 
 
 }  // namespace
 
+// Where the frames after `from` stop. They normally run up to the tags at the end; where the last bytes hold none
+// (a file padded with zeros), the stretch between a place with frames and one without is halved until it is
+// small, and the frames are walked from there.
+std::int64_t framesEnd(Window& w, std::int64_t from, std::int64_t end, const Header& stream)
+{
+    const auto framesAt = [&](std::int64_t offset) {
+        std::int64_t budget = probeBytes;
+        return nextConfirmedFrame(w, offset, end, &stream, budget);
+    };
+    std::int64_t none = std::max(from, end - probeBytes);
+    if (framesAt(none) < end)
+        return end;
+    std::int64_t some = from;
+    while (none - some > probeBytes) {
+        const std::int64_t middle = some + (none - some) / 2;
+        if (framesAt(middle) < end)
+            some = middle;
+        else
+            none = middle;
+    }
+    std::int64_t at = framesAt(some);
+    while (at + 4 <= end) {
+        const std::uint8_t* p = w.at(at, 4);
+        const auto h = p ? parseHeader(p) : std::nullopt;
+        if (!h || !sameStream(stream, *h) || at + h->size > end)
+            break;
+        at += h->size;
+    }
+    return std::min(at, end);
+}
+
 std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt& read, std::int64_t walkLimit)
 {
     Window w(fileSize, read);
@@ -357,16 +391,21 @@ std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt
     index.frameCount = walked;
 
     if (!index.complete) {
+        const MpegFrame& last = index.frames.back();
+        index.audioEnd = framesEnd(w, last.offset + last.size, end, *audio);
+        index.complete = index.audioEnd - (last.offset + last.size) < 4;
+    }
+    if (!index.complete) {
         // The rest, from the size: as the header counts it where one fits, at the one bit rate of a constant
         // stream, or at the walked frames' mean.
         const MpegFrame& last = index.frames.back();
         const std::int64_t restStart = last.offset + last.size;
-        const std::int64_t restBytes = end - restStart;
+        const std::int64_t restBytes = index.audioEnd - restStart;
         const std::int64_t spf = index.samplesPerFrame;
         bool counted = false;
         const double walkedMean = static_cast<double>(restStart - index.frames.front().offset) / static_cast<double>(walked);
         const double nominal = static_cast<double>(spf) * audio->bitrate / 8.0 / audio->sampleRate;
-        if (headerFits(gapless, end - audioStart, walked, walkedMean, restBytes, *audio)) {
+        if (headerFits(gapless, index.audioEnd - audioStart, walked, walkedMean, restBytes, *audio)) {
             index.frameCount = gapless.headerFrames;
             index.bytesPerFrame = static_cast<double>(restBytes) / static_cast<double>(gapless.headerFrames - walked);
             counted = true;
