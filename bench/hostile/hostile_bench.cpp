@@ -118,6 +118,7 @@ std::string start(const std::string& path)
 struct Frames {
     std::string audio;
     std::string first;
+    std::int64_t count = 0;
 };
 Frames framesOf(const std::string& mp3)
 {
@@ -132,7 +133,7 @@ Frames framesOf(const std::string& mp3)
     const auto begin = static_cast<std::size_t>(index->frames.front().offset);
     const auto end = static_cast<std::size_t>(index->frames.back().offset + index->frames.back().size);
     const auto id3 = static_cast<std::size_t>(mp3.find('\xFF'));
-    return {mp3.substr(begin, end - begin), mp3.substr(id3, begin - id3)};
+    return {mp3.substr(begin, end - begin), mp3.substr(id3, begin - id3), static_cast<std::int64_t>(index->frames.size())};
 }
 
 // `frames` repeated to `size` bytes (whole copies), after `head`; returns the number of copies.
@@ -256,29 +257,30 @@ int main(int argc, char** argv)
         for (std::int64_t size = 0; size < 128 * (1 << 20); size += static_cast<std::int64_t>(frames.size()))
             out << frames;
     }
-    // Genuine large MP3s, frames of real files back to back: a constant bit rate with an Info frame in front; a
-    // variable one with a Xing frame in front counting its frames and bytes; the same without a header.
+    // Genuine large MP3s, frames of real files back to back: a constant bit rate with an Info frame in front and
+    // a variable one with a Xing frame in front, each counting the frames and bytes of the whole file; the
+    // variable one without a header; the constant one, 96 MiB of it, padded with zeros to 4 GiB.
     {
-        const Frames cbr = framesOf(mp3);
-        writeRepeated("large-cbr.mp3", cbr.first, cbr.audio, 4 * GiB - 1);
-        const std::string lame = fixture("tone-vbr-lame.mp3");
-        const Frames vbr = framesOf(lame);
-        std::string header = vbr.first;
-        const auto tag = header.find("Xing") != std::string::npos ? header.find("Xing") : header.find("Info");
-        const std::int64_t copies = writeRepeated("large-vbr-xing.mp3", header, vbr.audio, GiB);
-        const auto frameCount = audio::indexMpegAudio(static_cast<std::int64_t>(lame.size()), [&](std::int64_t offset, std::span<std::uint8_t> out) {
-            const auto from = static_cast<std::size_t>(offset);
-            const std::size_t n = std::min(out.size(), lame.size() - from);
-            std::memcpy(out.data(), lame.data() + from, n);
-            return n;
-        })->frames.size();
-        // Flags 0x0F: frames and bytes follow; patched in place for the whole file.
-        header.replace(tag + 8, 4, be32(static_cast<std::uint32_t>(static_cast<std::int64_t>(frameCount) * copies)));
-        header.replace(tag + 12, 4, be32(static_cast<std::uint32_t>(static_cast<std::int64_t>(header.size()) +
-                                                                    copies * static_cast<std::int64_t>(vbr.audio.size()))));
-        std::fstream patch(at("large-vbr-xing.mp3"), std::ios::binary | std::ios::in | std::ios::out);
-        patch << header;
+        const auto large = [](const std::string& name, const std::string& mp3, std::int64_t size, std::int64_t sparseSize) {
+            const Frames frames = framesOf(mp3);
+            std::string header = frames.first;
+            const std::int64_t copies = writeRepeated(name, header, frames.audio, size);
+            const auto tag = header.find("Xing") != std::string::npos ? header.find("Xing") : header.find("Info");
+            if (tag != std::string::npos) {
+                // Flags 0x0F: the counts of frames and bytes follow the flags.
+                header.replace(tag + 8, 4, be32(static_cast<std::uint32_t>(frames.count * copies)));
+                header.replace(tag + 12, 4, be32(static_cast<std::uint32_t>(static_cast<std::int64_t>(header.size()) +
+                                                                            copies * static_cast<std::int64_t>(frames.audio.size()))));
+                std::fstream patch(at(name), std::ios::binary | std::ios::in | std::ios::out);
+                patch << header;
+            }
+            if (sparseSize > 0)
+                fs::resize_file(at(name), static_cast<std::uintmax_t>(sparseSize));
+        };
+        large("large-cbr.mp3", mp3, 4 * GiB - 1, 0);
+        large("large-vbr-xing.mp3", fixture("tone-vbr-lame.mp3"), GiB, 0);
         writeRepeated("large-vbr.mp3", "", framesOf(fixture("tone-vbr-noheader.mp3")).audio, GiB);
+        large("large-cbr-padded.mp3", mp3, 96 << 20, 4 * GiB - 1);
     }
     const struct {
         const char* name;
@@ -295,11 +297,12 @@ int main(int argc, char** argv)
         {"large-cbr.mp3", "4 GiB of genuine CBR MP3 frames (128 kbit/s), an Info frame in front"},
         {"large-vbr-xing.mp3", "1 GiB of genuine VBR MP3 frames, a Xing frame in front counting them"},
         {"large-vbr.mp3", "1 GiB of genuine VBR MP3 frames, no header"},
+        {"large-cbr-padded.mp3", "96 MiB of genuine CBR MP3 frames padded with zeros to 4 GiB (sparse)"},
     };
     for (const auto& sound : sounds) {
         rows.push_back(measure(std::string("Start: ") + sound.what, 5, [&] { return start(at(sound.name)); }));
         const std::string name = sound.name;
-        if (name == "long.mp3" || name == "large-vbr-xing.mp3" || name == "large-vbr.mp3")
+        if (name == "long.mp3" || name == "large-vbr-xing.mp3" || name == "large-vbr.mp3" || name == "large-cbr-padded.mp3")
             rows.back().outcome += " (every frame walked: " + wholeWalk(at(name)) + ")";
     }
     for (const char* name : {"large-cbr.mp3", "large-vbr-xing.mp3", "large-vbr.mp3"}) {

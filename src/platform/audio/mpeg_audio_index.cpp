@@ -4,9 +4,9 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace tamro::audio {
 
@@ -20,7 +20,8 @@ constexpr std::int64_t decoderDelay = 529;
 // seconds on every start of it.
 constexpr std::int64_t maxJunkBytes = std::int64_t{4} << 20;
 
-// Frames indexed at most: about 60 hours at 44.1 kHz, an index of 128 MiB. A longer file plays that much.
+// Frames kept in an index at most: about 60 hours at 44.1 kHz, 128 MiB. Past them a large file plays on, its
+// frames found as they come.
 constexpr std::size_t maxFrames = std::size_t{1} << 23;
 
 // Bytes searched for a frame located by the average bit rate (after a seek into the part not walked yet).
@@ -299,8 +300,6 @@ bool headerFits(const Gapless& g, std::int64_t audioBytes, std::int64_t walked, 
     return restMean >= smallest - 1 && restMean <= largest && restMean >= walkedMean / 1.5 && restMean <= walkedMean * 1.5;
 }
 
-}  // namespace
-
 // Where the frames after `from` stop. They normally run up to the tags at the end; where the last bytes hold none
 // (a file padded with zeros), the stretch between a place with frames and one without is halved until it is
 // small, and the frames are walked from there.
@@ -331,6 +330,8 @@ std::int64_t framesEnd(Window& w, std::int64_t from, std::int64_t end, const Hea
     }
     return std::min(at, end);
 }
+
+}  // namespace
 
 std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt& read, std::int64_t walkLimit)
 {
@@ -372,9 +373,9 @@ std::optional<MpegAudioIndex> indexMpegAudio(std::int64_t fileSize, const ReadAt
             if (index.frames.empty()) {
                 audio = h;
                 bitrateIndex = h->bitrateIndex;
-            }
-            else if (bitrateIndex != h->bitrateIndex)
+            } else if (bitrateIndex != h->bitrateIndex) {
                 bitrateIndex = 0;
+            }
             index.frames.push_back({offset, h->size});
             offset += h->size;
             continue;
