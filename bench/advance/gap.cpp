@@ -6,6 +6,7 @@
 #include "app/player_window.h"
 #include "bench/engine/capture.h"
 #include "platform/audio/engine_factory.h"
+#include "platform/media_player.h"
 #include "support/tone_wav.h"
 
 #include <QApplication>
@@ -39,8 +40,10 @@ public:
                 const ssize_t got = read(fd_, buf.data(), buf.size() * sizeof(float));
                 if (got <= 0)
                     return;
+                const auto now = tamro::bench::Clock::now();
                 std::lock_guard lock(mutex_);
                 samples_.insert(samples_.end(), buf.begin(), buf.begin() + got / static_cast<ssize_t>(sizeof(float)));
+                reads_.push_back({samples_.size() / 2, now});
             }
         });
     }
@@ -60,12 +63,56 @@ public:
         return out;
     }
 
+    // When the frame at `index` reached the recorder (the server's monitor): the moment the read that brought it
+    // returned, less the frames after it in that read.
+    tamro::bench::Clock::time_point heardAt(std::size_t index)
+    {
+        std::lock_guard lock(mutex_);
+        for (const Read& r : reads_)
+            if (index < r.framesSoFar)
+                return r.at - std::chrono::microseconds(static_cast<std::int64_t>((r.framesSoFar - index) * 1'000'000 / 48000));
+        return {};
+    }
+
 private:
+    struct Read {
+        std::size_t framesSoFar;
+        tamro::bench::Clock::time_point at;
+    };
     pid_t pid_ = 0;
     int fd_ = -1;
     std::thread reader_;
     std::mutex mutex_;
     std::vector<float> samples_;
+    std::vector<Read> reads_;
+};
+
+// The engine as the window sees it, noting when each end of track reaches the window: the moment the advance
+// moves the title line to the next track.
+class TimedEnds final : public tamro::MediaPlayer {
+public:
+    explicit TimedEnds(std::unique_ptr<tamro::MediaPlayer> engine) : engine_(std::move(engine)) {}
+    void setFileName(const std::string& path) override { engine_->setFileName(path); }
+    void play() override { engine_->play(); }
+    void stop() override { engine_->stop(); }
+    double length() override { return engine_->length(); }
+    double position() override { return engine_->position(); }
+    void setPosition(double seconds) override { engine_->setPosition(seconds); }
+    void setEndOfTrackHandler(EndOfTrackHandler handler) override
+    {
+        engine_->setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {
+            ends.push_back(tamro::bench::Clock::now());
+            handler(code);
+        });
+    }
+#if __has_include("platform/audio/thread_rules.h")
+    Motion motion() override { return engine_->motion(); }
+    void setMotionHandler(std::function<void()> handler) override { engine_->setMotionHandler(std::move(handler)); }
+#endif
+    std::vector<tamro::bench::Clock::time_point> ends;
+
+private:
+    std::unique_ptr<tamro::MediaPlayer> engine_;
 };
 
 double median(std::vector<double> v)
@@ -82,10 +129,12 @@ int runToEnd(const std::vector<std::string>& args)
 }
 
 // Measures each hand-over to the frame on the recording: every track starts loud (a cosine) and lasts exactly
-// its known length at the server's 48 kHz. Prints the gaps; returns how many tracks were heard.
+// its known length at the server's 48 kHz. Prints the gaps; returns how many tracks were heard. With the moments
+// the ends reached the window, also how long before the next track was heard the title line moved.
 int reportGaps(const char* player, const std::vector<float>& left, const std::vector<std::int64_t>& toneFrames,
-               int rate)
+               int rate, Recording* recording = nullptr, const std::vector<tamro::bench::Clock::time_point>& ends = {})
 {
+    std::vector<double> leadsMs;
     auto loudFrom = [&](std::int64_t from) {
         while (from < static_cast<std::int64_t>(left.size()) && std::fabs(left[static_cast<std::size_t>(from)]) < 0.25f)
             ++from;
@@ -100,7 +149,14 @@ int reportGaps(const char* player, const std::vector<float>& left, const std::ve
         if (next >= static_cast<std::int64_t>(left.size()))
             break;
         gapsMs.push_back(1000.0 * static_cast<double>(next - end) / rate);
-        std::printf("  %s, gap %zu->%zu: %.1f ms of silence at the server\n", player, t - 1, t, gapsMs.back());
+        std::printf("  %s, gap %zu->%zu: %.1f ms of silence at the server", player, t - 1, t, gapsMs.back());
+        if (recording && t - 1 < ends.size()) {
+            leadsMs.push_back(std::chrono::duration<double, std::milli>(
+                                  recording->heardAt(static_cast<std::size_t>(next)) - ends[t - 1])
+                                  .count());
+            std::printf("; the title line moved %.1f ms before the track was heard", leadsMs.back());
+        }
+        std::printf("\n");
         start = next;
         ++heard;
     }
@@ -109,6 +165,9 @@ int reportGaps(const char* player, const std::vector<float>& left, const std::ve
         std::printf("%s: silence between two tracks: median %.1f ms (min %.1f, max %.1f, %zu hand-overs)\n", player,
                     median(gapsMs), *std::min_element(gapsMs.begin(), gapsMs.end()),
                     *std::max_element(gapsMs.begin(), gapsMs.end()), gapsMs.size());
+    if (!leadsMs.empty())
+        std::printf("%s: title line ahead of the sound: median %.1f ms (min %.1f, max %.1f)\n", player, median(leadsMs),
+                    *std::min_element(leadsMs.begin(), leadsMs.end()), *std::max_element(leadsMs.begin(), leadsMs.end()));
     return heard;
 }
 
@@ -155,13 +214,16 @@ int main(int argc, char** argv)
     const double playSeconds = static_cast<double>(std::accumulate(toneFrames.begin(), toneFrames.end(), std::int64_t{0})) / rate;
 
     std::vector<float> ours;
+    std::vector<tamro::bench::Clock::time_point> ends;
+    Recording recording;
     {
-        Recording recording;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         {
             // The program's own engine and window.
-            tamro::app::PlayerWindow window(tamro::audio::createEngine(
+            auto timed = std::make_unique<TimedEnds>(tamro::audio::createEngine(
                 [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); }));
+            TimedEnds* player = timed.get();
+            tamro::app::PlayerWindow window(std::move(timed));
             window.loadAndShow();
             for (const auto& path : paths)
                 window.frmmain.List1.addItem(path);
@@ -171,11 +233,12 @@ int main(int argc, char** argv)
             QEventLoop loop;
             QTimer::singleShot(static_cast<int>(1000 * (playSeconds + 0.6 * tracks + 0.5)), &loop, &QEventLoop::quit);
             loop.exec();
+            ends = player->ends;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ours = recording.left();
     }
-    const int heard = reportGaps("Tamro?Player", ours, toneFrames, rate);
+    const int heard = reportGaps("Tamro?Player", ours, toneFrames, rate, &recording, ends);
 
     if (mp3) {
         // The reference, in the same run: mpg123 playing the same files one after another, gaplessly.

@@ -1,6 +1,7 @@
-// Whole-process figure: time from setting the file name to its first sound at the sound server, for the
-// engine over SDL and, for reference, for mpg123 started on an MP3. Needs a PulseAudio server with a "null"
-// sink (bench/engine/run-pulse-benchmarks). Also checks the position against what the server played.
+// Whole-process figure: time from setting the file name to its first sound at the sound server (the engine
+// opening the device on demand), for the engine over SDL and, for reference, for mpg123 started on an MP3.
+// Needs a PulseAudio server with a "null" sink (bench/engine/run-pulse-benchmarks). Also checks the position
+// against what the server played.
 #include "bench/engine/capture.h"
 #include "platform/audio/engine.h"
 #include "platform/audio/sdl_output.h"
@@ -89,7 +90,9 @@ int main(int argc, char** argv)
             const double played = static_cast<double>(capture.soundFrames()) / captureRate;
             positionErrorMs.push_back(1000.0 * (engine.position() - played));
             engine.stop();
-            std::this_thread::sleep_for(700ms);
+            // Long enough for the engine to close the rested device: each run opens it on demand, as a start
+            // after the player has idled does.
+            std::this_thread::sleep_for(1500ms);
         }
         // A new file name while another track plays: its sound queues behind what the device already holds.
         for (int r = 0; r < runs; ++r) {

@@ -9,11 +9,19 @@ namespace tamro::app {
 
 namespace {
 
-// Runs a handler under the report policy each time `signal` of `control` fires.
+// Runs a handler under the report policy, then shows the position it leaves, in the same turn of the event loop.
+template <class Handler>
+void handle(PlayerWindow& w, Handler&& handler)
+{
+    player::reporting(w.report, handler);
+    w.schedule.afterEvent();
+}
+
+// Runs a handler each time `signal` of `control` fires.
 template <class Control, class Signal, class Handler>
 void on(PlayerWindow& w, Control& control, Signal signal, Handler handler)
 {
-    QObject::connect(&control, signal, &w.frmmain, [&w, handler] { player::reporting(w.report, handler); });
+    QObject::connect(&control, signal, &w.frmmain, [&w, handler] { handle(w, handler); });
 }
 
 }  // namespace
@@ -30,7 +38,7 @@ void connectEvents(PlayerWindow& w)
 
     on(w, f.Command3, &QAbstractButton::clicked, [&w] { w.advance.Command3_Click(); });
     w.Play->setEndOfTrackHandler([&w](std::int32_t argument) {
-        player::reporting(w.report, [&w, argument] { w.advance.Play_EndOfTrack(argument); });
+        handle(w, [&w, argument] { w.advance.Play_EndOfTrack(argument); });
     });
 
     on(w, f.Add, &QAbstractButton::clicked, [&w] { w.editing.Add_Click(); });
@@ -38,14 +46,16 @@ void connectEvents(PlayerWindow& w)
     on(w, f.Command6, &QAbstractButton::clicked, [&w] { w.editing.Command6_Click(); });
     on(w, f.open, &QAbstractButton::clicked, [&w] { w.editing.open_Click(); });
     QObject::connect(&f.List1, &ui::ListBox::keyDown, &f, [&w](int key, Qt::KeyboardModifiers shift) {
-        player::reporting(w.report, [&w, key, shift] { w.editing.List1_KeyDown(key, shift); });
+        handle(w, [&w, key, shift] { w.editing.List1_KeyDown(key, shift); });
     });
 
     on(w, f.Command4, &QAbstractButton::clicked, [&w] { w.files.Command4_Click(); });
     on(w, f.Savelist, &QAbstractButton::clicked, [&w] { w.files.Savelist_Click(); });
 
-    on(w, f.Timer1, &QTimer::timeout, [&w] { w.clock.Timer1_Timer(); });
-    on(w, f.Timer2, &QTimer::timeout, [&w] { w.clock.Timer2_Timer(); });
+    // Timer1_Timer and Timer2_Timer run when what they show can change: after each event here, when the
+    // position starts to move, when a failure box closes (a failing tick reports again), and on the schedule.
+    w.Play->setMotionHandler([&w] { w.schedule.afterEvent(); });
+    w.failures.setClosedHandler([&w] { w.schedule.afterEvent(); });
     on(w, f.Slider1, &ui::Slider::click, [&w] { w.clock.Slider1_Click(); });
     on(w, f.Slider1, &ui::Slider::scroll, [&w] { w.clock.Slider1_Scroll(); });
 
@@ -54,7 +64,7 @@ void connectEvents(PlayerWindow& w)
 
 void runLoad(PlayerWindow& w)
 {
-    player::reporting(w.report, [&w] { w.startup.Form_Load(); });
+    handle(w, [&w] { w.startup.Form_Load(); });
 }
 
 }  // namespace tamro::app

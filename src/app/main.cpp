@@ -1,23 +1,14 @@
 // Tamro?Player v3.0: creates the main window with the audio engine and runs until the window is closed.
 #include "app/player_window.h"
 #include "app/quit_on_signal.h"
-#include "base/failure.h"
 #include "base/product.h"
 #include "platform/audio/engine_factory.h"
 #include "ui/app_icon.h"
 
 #include <QApplication>
-#include <QMessageBox>
-
-#include <cstdio>
 
 int main(int argc, char** argv)
 {
-    // Two 1 ms timers tick for the whole run, so the event loop's cost per wake-up is most of the program's
-    // CPU. Qt's own dispatcher and the GLib one measure the same here (bench/window/RESULTS.md); the plain
-    // one has less machinery per wake-up. QT_NO_GLIB= (empty) still selects GLib.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
     tamro::app::quitOnTerminationSignals();
     // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
@@ -25,25 +16,20 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(tamro::ui::appIcon());
     QGuiApplication::setDesktopFileName(QString::fromUtf8(tamro::desktopId));
 
-    tamro::ui::FailureReport* failures = nullptr;
-    std::unique_ptr<tamro::MediaPlayer> engine;
-    try {
-        engine = tamro::audio::createEngine(
-            [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); },
-            [&failures](const std::string& reason) {
-                if (failures)
-                    failures->report(reason);
-            });
-    } catch (const tamro::Failure& failure) {
-        std::fprintf(stderr, "%s: %s\n", tamro::executableName, failure.what());
-        QMessageBox::critical(nullptr, QString::fromUtf8(tamro::productName), QString::fromUtf8(failure.what()));
-        return 1;
-    }
+    // The engine opens the sound device only when a track starts, so the window comes up without one; a start
+    // with no device is reported as a lost device is.
+    tamro::app::PlayerWindow* window = nullptr;
+    std::unique_ptr<tamro::MediaPlayer> engine = tamro::audio::createEngine(
+        [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); },
+        [&window](const std::string& reason) {
+            if (window)
+                window->deviceLost(reason);
+        });
 
-    tamro::app::PlayerWindow window(std::move(engine));
-    failures = &window.failures;
-    window.loadAndShow();
+    tamro::app::PlayerWindow playerWindow(std::move(engine));
+    window = &playerWindow;
+    playerWindow.loadAndShow();
     const int status = app.exec();
-    failures = nullptr;
+    window = nullptr;
     return status;
 }

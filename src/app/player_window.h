@@ -5,6 +5,7 @@
 #include "platform/media_player.h"
 #include "platform/url_opener.h"
 #include "player/advance.h"
+#include "player/display_schedule.h"
 #include "player/failure_policies.h"
 #include "player/position_clock.h"
 #include "player/startup.h"
@@ -21,11 +22,14 @@ namespace tamro::app {
 
 class PlayerWindow {
 public:
-    // Without a dialog, the window gets the one on Qt's file dialog.
-    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<FileDialog> dialog = nullptr);
+    // Without a dialog, the window gets the one on Qt's file dialog; without a display timer, a precise QTimer.
+    explicit PlayerWindow(std::unique_ptr<MediaPlayer> play, std::unique_ptr<FileDialog> dialog = nullptr,
+                          std::unique_ptr<player::SingleShotTimer> displayTimer = nullptr);
 
     // The window's load steps, then shows it.
     void loadAndShow();
+    // The engine's report that the audio device stopped working.
+    void deviceLost(const std::string& description);
 
     // The About window's links open through it; tests put a fake in its place.
     std::unique_ptr<UrlOpener> urlOpener = std::make_unique<DesktopUrlOpener>();
@@ -40,6 +44,7 @@ public:
     player::Transport transport;
     player::PositionClock clock;
     player::Advance advance;
+    player::DisplaySchedule schedule;
     std::unique_ptr<FileDialog> Dialog;
     playlist::PlaylistEditing editing;
     playlist::PlaylistFiles files;

@@ -29,7 +29,9 @@ void quitOnTerminationSignals()
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(signalPair[1], &byte, 1);
-        QCoreApplication::quit();
+        // exit(), not quit(): it leaves every event loop running, a message box's or a dialog's included, makes
+        // any loop started later return at once, and works before the main loop has started.
+        QCoreApplication::exit(0);
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

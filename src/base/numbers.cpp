@@ -4,6 +4,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace tamro {
@@ -13,12 +14,27 @@ Failure overflowFailure(const std::string& what)
     return Failure("Overflow: " + what + " does not fit.");
 }
 
+namespace {
+
+// The rounded value, not the one read: a position that stays out of range reports one failure for each whole
+// second it passes, whenever and however often it is read within that second.
+std::string roundedText(double rounded)
+{
+    if (!std::isfinite(rounded))
+        return std::to_string(rounded);
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", rounded);
+    return text;
+}
+
+}  // namespace
+
 std::int32_t roundToInt32(double value)
 {
     // rint follows the current rounding mode; the program never leaves round-to-nearest-even.
     const double r = std::nearbyint(value);
     if (!(r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max()))
-        throw overflowFailure("the value " + std::to_string(value));
+        throw overflowFailure("the value " + roundedText(r));
     return static_cast<std::int32_t>(r);
 }
 

@@ -26,7 +26,22 @@ public:
     // Seeks, clamped to 0..length; playback goes on from there if it was playing.
     virtual void setPosition(double seconds) = 0;
 
-    // Called on the UI thread, once for each track that played to its end, after its last sample was heard.
+    // How the position goes on without any further call: whether it moves on its own (playing, or gliding
+    // through the tail after the last track), and after how many seconds it starts to (a track queued behind
+    // the tail of the one before reads its start until its first frame is due). Moving, it advances one second
+    // per second from then on, until it stops at a moment no one can predict (the device falls behind, the
+    // tail ends), which the next call tells. Cheap: a couple of atomic loads.
+    struct Motion {
+        bool moving = false;
+        double startsIn = 0.0;
+    };
+    virtual Motion motion() = 0;
+    // Called on the UI thread, posted and coalesced, when the position starts moving on its own after motion()
+    // last said it would not (the first buffer after a rest or a seek, a device that comes back, ...).
+    virtual void setMotionHandler(std::function<void()> handler) = 0;
+
+    // Called on the UI thread, once for each track that played to its end, as its last samples go to the device
+    // (a little before they are heard, so that the next track can follow without a gap).
     // Never for a track replaced by a new file name or halted by stop().
     using EndOfTrackHandler = std::function<void(std::int32_t)>;
     virtual void setEndOfTrackHandler(EndOfTrackHandler handler) = 0;

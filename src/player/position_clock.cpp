@@ -9,8 +9,8 @@ PositionClock::PositionClock(MediaPlayer& play, ui::Slider& slider1, ui::Label& 
 {
 }
 
-// The ticks come a thousand times a second: an unchanged value costs a compare, no repaint, no allocation
-// (the time text fits the string's inline buffer).
+// The ticks also come when nothing changed (after any event, at the schedule's ceiling): an unchanged value
+// costs a compare, no repaint, no allocation (the time text fits the string's inline buffer).
 void PositionClock::Timer1_Timer()
 {
     slider1_.setValue(roundToInt32(play_.position()));

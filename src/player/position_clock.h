@@ -1,4 +1,4 @@
-// The slider follower and the position clock (both ticking every millisecond), and the seek.
+// The slider follower and the position clock (run by the display schedule), and the seek.
 #pragma once
 
 #include "platform/media_player.h"

@@ -72,6 +72,8 @@ void FailureReport::closed()
         waiting_.pop_front();
         show(next);
     }
+    if (closedHandler_)
+        closedHandler_();
 }
 
 }  // namespace tamro::ui

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include <deque>
+#include <functional>
 #include <string>
 
 namespace tamro::ui {
@@ -22,6 +23,8 @@ public:
     // Never blocks: the box is shown and the caller, the timers and playback go on. A failure identical to
     // the one on screen or to one already waiting is counted, not shown again.
     void report(const std::string& description);
+    // Runs each time the user closes a box.
+    void setClosedHandler(std::function<void()> handler) { closedHandler_ = std::move(handler); }
 
     // The box on screen, or null.
     QMessageBox* openBox() const { return box_; }
@@ -36,6 +39,7 @@ private:
     std::string shown_;
     long repeats_ = 0;
     std::deque<std::string> waiting_;
+    std::function<void()> closedHandler_;
 };
 
 }  // namespace tamro::ui

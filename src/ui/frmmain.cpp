@@ -131,12 +131,6 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
                                    &Slider1,  &Shuffle, &Command5};
     for (std::size_t i = 1; i < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
-
-    for (QTimer* timer : {&Timer1, &Timer2}) {
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(1);
-        timer->start();
-    }
 }
 
 }  // namespace tamro::ui

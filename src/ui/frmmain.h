@@ -9,7 +9,6 @@
 #include "ui/slider.h"
 
 #include <QPushButton>
-#include <QTimer>
 
 #include <cstdint>
 
@@ -51,10 +50,6 @@ public:
     Label Label1{this};
     GraphicButton Command4{QColor(192, 192, 192), this};
     GraphicButton Savelist{QColor(192, 192, 192), this};
-
-    // Both tick every millisecond for the whole life of the window.
-    QTimer Timer1{this};
-    QTimer Timer2{this};
 
     // The entry that Previous, Next and the end-of-track advance take as current.
     std::int32_t last = 0;

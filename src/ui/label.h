@@ -12,7 +12,7 @@ class Label : public QLabel {
 public:
     explicit Label(QWidget* parent = nullptr);
 
-    // The timers set the same caption a thousand times a second: an unchanged caption costs one compare.
+    // The ticks often set the caption it has: an unchanged caption costs one compare.
     void setCaption(std::string_view bytes);
     const std::string& caption() const { return caption_; }
 

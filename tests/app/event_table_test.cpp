@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,6 @@ struct Program {
 
     explicit Program(std::unique_ptr<testing::FakeMediaPlayer> fake) : play(fake.get()), window(std::move(fake))
     {
-        window.frmmain.Timer1.stop();  // started again by tests that look at the ticks
-        window.frmmain.Timer2.stop();
         window.loadAndShow();
     }
     ~Program()
@@ -126,21 +125,38 @@ TEST(EventTable, PlaylistEditingKeysAndButtons)
     EXPECT_EQ(p.f().Label1.caption(), "0 item(s)");
 }
 
-TEST(EventTable, TheTimersFollowThePositionAndTheSliderSeeks)
+TEST(EventTable, TheTicksFollowThePositionAndTheSliderSeeks)
 {
     Program p;
     p.f().Slider1.setMax(100);
     p.play->positionValue = 61.5;
-    p.f().Timer1.start();
-    p.f().Timer2.start();
-    runUntil([&] { return p.f().Slider1.value() == 62 && p.f().time.caption() == "01:02"; });
+    p.play->fireMotion();  // the engine says the position moves: shown at once
     EXPECT_EQ(p.f().Slider1.value(), 62);
     EXPECT_EQ(p.f().time.caption(), "01:02");
     EXPECT_TRUE(p.play->commandCalls().empty()) << "following never seeks";
 
-    p.f().Timer1.stop();
     QTest::keyClick(&p.f().Slider1, Qt::Key_Right);
     EXPECT_EQ(p.play->commandCalls(), Calls{"setPosition:63"});
+    EXPECT_EQ(p.f().time.caption(), "01:03") << "the seek is shown before the event loop turns again";
+}
+
+TEST(EventTable, TicksComeWhileThePositionMovesAndStopWhenItRests)
+{
+    Program p;
+    p.f().Slider1.setMax(100);
+    const auto ticks = [&] { return std::count(p.play->calls.begin(), p.play->calls.end(), "position"); };
+    p.play->positionValue = 10.2;
+    p.play->motionValue = {true, 0.0};
+    p.play->fireMotion();
+    p.play->positionValue = 10.7;  // the fake does not glide: the next change is missed until a tick comes
+    runUntil([&] { return p.f().time.caption() == "00:11"; });
+    EXPECT_EQ(p.f().Slider1.value(), 11);
+
+    p.play->motionValue = {};
+    p.play->fireMotion();
+    const auto resting = ticks();
+    runFor(400);
+    EXPECT_EQ(ticks(), resting) << "nothing ticks while the position rests";
 }
 
 TEST(EventTable, AFailureIsReportedOnceAndTheProgramGoesOn)
@@ -157,12 +173,17 @@ TEST(EventTable, AFailingTickOpensOneBoxNotOnePerTick)
 {
     Program p;
     p.play->failing = {"position"};
-    p.f().Timer1.start();
-    p.f().Timer2.start();
     const auto ticks = [&] { return std::count(p.play->calls.begin(), p.play->calls.end(), "position"); };
-    runUntil([&] { return ticks() > 40; });
+    for (int i = 0; i < 20; ++i)
+        QTest::mouseClick(&p.f().Command1, Qt::LeftButton);
     EXPECT_GT(ticks(), 40);
     EXPECT_EQ(visibleBoxes(), 1);
+
+    p.window.failures.openBox()->close();
+    EXPECT_EQ(visibleBoxes(), 1) << "closed, the box comes back with the next tick, as long as the tick fails";
+    p.play->failing.clear();
+    p.window.failures.openBox()->close();
+    EXPECT_EQ(visibleBoxes(), 0);
 }
 
 TEST(EventTable, TheAdvanceRecoversSilentlyButAFailureInItsRecoveryIsReported)

@@ -25,8 +25,6 @@ struct Program {
     Program(std::unique_ptr<testing::FakeMediaPlayer> fakePlay, std::unique_ptr<testing::FakeFileDialog> fakeDialog)
         : play(fakePlay.get()), dialog(fakeDialog.get()), window(std::move(fakePlay), std::move(fakeDialog))
     {
-        window.frmmain.Timer1.stop();
-        window.frmmain.Timer2.stop();
         window.loadAndShow();
         QTest::mouseClick(&window.frmmain.Command1, Qt::LeftButton);  // shows the playlist editor
     }

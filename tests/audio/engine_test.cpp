@@ -81,7 +81,7 @@ protected:
             f();
     }
 
-    // Pulls frames as the device would, letting the decode thread keep up in between.
+    // Pulls frames as the device would, letting the decode thread keep up in between and post what is due.
     std::vector<float> pull(std::int64_t frames)
     {
         std::vector<float> all;
@@ -92,6 +92,7 @@ protected:
             all.insert(all.end(), got.begin(), got.end());
             frames -= n;
         }
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
         return all;
     }
 
@@ -106,7 +107,7 @@ TEST_F(EngineTest, LengthIsKnownAsSoonAsTheFileNameIsSetAndPlayStartsFromZero)
     engine->setFileName("/music/b1000.wav");
     EXPECT_DOUBLE_EQ(engine->length(), 2.0);
     EXPECT_DOUBLE_EQ(engine->position(), 0.0);
-    EXPECT_GE(out->wakes, 1) << "a resting output is woken for the new track";
+    EXPECT_EQ(out->opens, 1) << "the device is opened for the track";
 }
 
 TEST_F(EngineTest, PositionIsFramesPulledLessTheDeviceDelay)
@@ -237,7 +238,15 @@ TEST_F(EngineTest, ATrackLoadedAtTheEndFollowsTheLastFrameWithoutSilence)
         });
         out->latencyFrames = 1024;
         engine->setFileName("/music/short.wav");
-        const auto sound = pull(4800 + 320);
+        // The callback never waits for the advance: the end comes a quarter buffer before the device asks for
+        // the block that holds the last frame, and the next track is in the ring by then.
+        auto sound = pull(9 * 512);
+        EXPECT_EQ(ends, 0) << "not a whole buffer early";
+        out->idle(8'000);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        EXPECT_TRUE(loaded) << "the advance has run";
+        const auto rest = pull(512);
+        sound.insert(sound.end(), rest.begin(), rest.end());
         EXPECT_EQ(ends, c.ends) << "a next track over within the same buffer ends too";
 
         std::vector<float> expected(2 * (4800 + 320), 0.0f);
@@ -367,28 +376,232 @@ TEST_F(EngineTest, NothingLoadedIsQuietAndHarmless)
     EXPECT_FALSE(out->lastActive);
 }
 
-TEST_F(EngineTest, ALostDeviceFailsTheNextOperationsAndIsReportedOnce)
+TEST_F(EngineTest, ALostDeviceIsReportedOnceAndTheNextStartOpensItAgain)
 {
     std::vector<std::string> reports;
     engine->setDeviceLostHandler([&](const std::string& why) { reports.push_back(why); });
     engine->setFileName("/music/a440.wav");
+    pull(512);
     out->lose("unplugged");
+    for (auto deadline = std::chrono::steady_clock::now() + 5s; reports.empty() && std::chrono::steady_clock::now() < deadline;) {
+        pull(4096);  // the device goes on calling back, as SDL's does
+        runEvents();
+    }
+    pull(4096);
+    runEvents();
+    EXPECT_EQ(reports, std::vector<std::string>{"The audio device was lost: unplugged"}) << "once";
+
     for (const auto& [name, action] : std::map<std::string, std::function<void()>>{
              {"file name", [&] { engine->setFileName("/music/b1000.wav"); }},
              {"play", [&] { engine->play(); }},
-             {"position", [&] { engine->setPosition(0.5); }}}) {
+             {"seek while playing", [&] { engine->setPosition(0.5); }}}) {
         SCOPED_TRACE(name);
-        EXPECT_THAT(action, ::testing::ThrowsMessage<Failure>(::testing::StrEq("The audio device was lost: unplugged")));
+        out->lose("unplugged");
+        const int opens = out->opens;
+        EXPECT_NO_THROW(action());
+        EXPECT_EQ(out->opens, opens + 1) << "the lost device is closed and opened afresh";
+        EXPECT_GT(testing::rms(pull(rate / 10)), 0.3) << "and heard";
     }
     EXPECT_NO_THROW(engine->stop());
-    for (auto deadline = std::chrono::steady_clock::now() + 5s; reports.empty() && std::chrono::steady_clock::now() < deadline;) {
-        engine->waitUntilBuffered(100ms);
-        std::this_thread::sleep_for(1ms);
+}
+
+TEST_F(EngineTest, WithNoDeviceAStartFailsReportedAndStoppedAndTheNextStartTriesAgain)
+{
+    std::vector<std::string> reports;
+    engine->setDeviceLostHandler([&](const std::string& why) { reports.push_back(why); });
+    const std::string refusal = "Cannot open the audio device: no sound server";
+    out->refuseOpening("no sound server");
+    struct Case {
+        const char* name;
+        std::function<void()> action;
+        bool needsDevice;
+    };
+    const Case cases[] = {
+        {"file name", [&] { engine->setFileName("/music/b1000.wav"); }, true},
+        {"play", [&] { engine->play(); }, true},
+        {"seek while stopped", [&] { engine->setPosition(0.5); }, false},
+        {"stop", [&] { engine->stop(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        if (c.needsDevice)
+            EXPECT_THAT(c.action, ::testing::ThrowsMessage<Failure>(::testing::StrEq(refusal)));
+        else
+            EXPECT_NO_THROW(c.action());
         runEvents();
+        EXPECT_EQ(reports, c.needsDevice ? std::vector<std::string>{refusal} : std::vector<std::string>{})
+            << "said also where the caller stays silent";
+        EXPECT_FALSE(out->isOpen());
     }
-    engine->waitUntilBuffered(100ms);
-    runEvents();
-    EXPECT_EQ(reports, std::vector<std::string>{"The audio device was lost: unplugged"});
+    EXPECT_DOUBLE_EQ(engine->length(), 2.0) << "the file is loaded, only not heard";
+    out->idle(1'000'000);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.0) << "and it does not move";
+
+    out->refuseOpening("");
+    engine->play();
+    EXPECT_TRUE(out->isOpen()) << "the next start tries again";
+    pull(rate / 4);
+    EXPECT_DOUBLE_EQ(engine->position(), 0.25);
+}
+
+TEST_F(EngineTest, TheDeviceIsOpenOnlyWhileThereIsSomethingToPlay)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> rest;
+        bool closesWhenIdle;
+        bool closed;
+    };
+    const Case cases[] = {
+        {"after the last track", [&] { pull(4800 + 512); }, true, true},
+        {"after Stop", [&] { pull(512); engine->stop(); pull(512); }, true, true},
+        {"a driver that only records", [&] { pull(4800 + 512); }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        out->closeWhenIdle = c.closesWhenIdle;
+        engine->setFileName("/music/short.wav");
+        EXPECT_TRUE(out->isOpen());
+        c.rest();
+        out->idle(400'000);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        EXPECT_TRUE(out->isOpen()) << "not at once: a Play right after a Stop reuses it";
+        out->idle(200'000);
+        for (auto deadline = std::chrono::steady_clock::now() + 5s;
+             out->isOpen() == c.closed && std::chrono::steady_clock::now() < deadline;)
+            engine->waitUntilBuffered(5s);
+        EXPECT_EQ(out->isOpen(), !c.closed);
+        const int opens = out->opens;
+        engine->setFileName("/music/a440.wav");
+        EXPECT_EQ(out->opens, opens + (c.closed ? 1 : 0)) << "a new start opens it again";
+        EXPECT_GT(testing::rms(pull(rate / 10)), 0.3);
+        engine->stop();
+        pull(512);
+    }
+}
+
+TEST_F(EngineTest, TheEndIsDueAQuarterBufferBeforeTheBufferWithTheLastFrame)
+{
+    // Tracks ending at different places in a 512-frame buffer: the end comes after the buffer before the last
+    // one, once three quarters of a buffer (8 ms) have gone by; not before, whatever the place.
+    for (const std::int64_t length : {4608 + 1, 4608 + 256, 4608 + 512}) {
+        SCOPED_TRACE(length);
+        files["/music/cut.wav"] = {440.0, length};
+        ends = 0;
+        engine->setFileName("/music/cut.wav");
+        pull(9 * 512);
+        out->idle(7'900);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        runEvents();
+        EXPECT_EQ(ends, 0);
+        out->idle(200);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        runEvents();
+        EXPECT_EQ(ends, 1);
+        pull(512);
+        runEvents();
+        EXPECT_EQ(ends, 1) << "once";
+    }
+}
+
+TEST_F(EngineTest, MotionSaysWhetherAndWhenThePositionMovesOnItsOwn)
+{
+    struct Step {
+        const char* what;
+        std::function<void()> action;
+        bool moving;
+        double startsIn;
+        std::int64_t latency = 1024;
+    };
+    postAtOnce = true;  // the advance loads the next track as soon as the end is posted
+    bool queueNext = false;
+    engine->setEndOfTrackHandler([&](std::int32_t) {
+        if (std::exchange(queueNext, false))
+            engine->setFileName("/music/b1000.wav");
+    });
+    const std::vector<Step> steps{
+        {"nothing loaded", [] {}, false, 0.0},
+        {"loaded, before the first callback", [&] { engine->setFileName("/music/b1000.wav"); }, false, 0.0},
+        {"playing", [&] { pull(24000); }, true, 0.0},
+        {"between two callbacks", [&] { out->idle(5000); }, true, 0.0},
+        {"a callback later than one buffer", [&] { out->idle(20000); }, false, 0.0},
+        {"the callback comes", [&] { pull(512); }, true, 0.0},
+        {"sought while playing", [&] { engine->setPosition(1.0); }, false, 0.0},
+        // The device still sounds a block from before the seek.
+        {"the next callback", [&] { pull(512); }, true, 512.0 / rate},
+        {"stopped", [&] { engine->stop(); }, false, 0.0},
+        {"callbacks while stopped", [&] { pull(2048); }, false, 0.0},
+        {"the last frame goes out, the tail sounds on", [&] {
+             engine->setFileName("/music/short.wav");
+             pull(4864);
+         }, true, 0.0, 2048},
+        {"inside the tail", [&] { out->idle(40'000); }, true, 0.0},
+        {"the tail has sounded", [&] { out->idle(2'000); }, false, 0.0},
+        // 4800 frames and 320 of the next track: the device still holds 704 frames of the first.
+        {"a track queued behind the tail", [&] {
+             queueNext = true;
+             engine->setFileName("/music/short.wav");
+             pull(9 * 512);
+             out->idle(8'000);  // the end is due, and the advance runs, before the block with the last frame
+             engine->waitUntilBuffered(5s);
+             pull(512);
+         }, true, 704.0 / rate},
+        {"its first frame nearly due", [&] { out->idle(14'000); }, true, 704.0 / rate - 0.014},
+        {"its first frame heard", [&] { out->idle(1'000); }, true, 0.0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        out->latencyFrames = step.latency;
+        step.action();
+        const auto motion = engine->motion();
+        EXPECT_EQ(motion.moving, step.moving);
+        EXPECT_NEAR(motion.startsIn, step.startsIn, 2e-6);
+    }
+}
+
+TEST_F(EngineTest, TheUiThreadHearsOnceWhenAPositionItSawStillStartsToMove)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> before;
+        bool looks;  // the UI thread asks motion() in between
+        std::function<void()> after;
+        int notices;
+    };
+    const std::vector<Case> cases{
+        {"the first buffer of a new track", [&] { engine->setFileName("/music/b1000.wav"); }, true,
+         [&] { pull(2048); }, 1},
+        {"nobody looked while it was still", [&] { engine->setFileName("/music/b1000.wav"); }, false,
+         [&] { pull(2048); }, 0},
+        {"seen moving: nothing to tell", [&] { engine->setFileName("/music/b1000.wav"); pull(512); }, true,
+         [&] { pull(2048); }, 0},
+        {"the device fell behind, then called again", [&] {
+             engine->setFileName("/music/b1000.wav");
+             pull(512);
+             out->idle(50'000);
+         }, true, [&] { pull(512); }, 1},
+        {"stopped: callbacks bring no motion", [&] { engine->setFileName("/music/b1000.wav"); engine->stop(); },
+         true, [&] { pull(2048); }, 0},
+        {"play after stop", [&] { engine->setFileName("/music/b1000.wav"); engine->stop(); }, true,
+         [&] { engine->play(); pull(512); }, 1},
+    };
+    int notices = 0;
+    engine->setMotionHandler([&] { ++notices; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.before();
+        runEvents();
+        notices = 0;
+        if (c.looks)
+            engine->motion();
+        c.after();
+        runEvents();
+        EXPECT_EQ(notices, c.notices);
+        if (c.notices > 0) {
+            EXPECT_TRUE(engine->motion().moving) << "told once it moves";
+        }
+    }
 }
 
 TEST_F(EngineTest, AnEndDeliveredAfterTheEngineIsGoneIsIgnored)

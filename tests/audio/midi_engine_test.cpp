@@ -65,6 +65,7 @@ protected:
             const auto channel = testing::channel(block, 2);
             left.insert(left.end(), channel.begin(), channel.end());
         }
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));  // the decode thread posts what the pull made due
         std::vector<std::function<void()>> now;
         {
             std::lock_guard lock(postedMutex);

@@ -47,6 +47,21 @@ TEST(Rounding, OutOfRangeOrNotANumberIsAnOverflowFailure)
     for (double v : {2147483647.5, -2147483649.0, 1e300, std::numeric_limits<double>::infinity(),
              std::numeric_limits<double>::quiet_NaN()})
         EXPECT_THROW(roundToInt32(v), Failure) << v;
+    struct Case {
+        double value;
+        const char* description;
+    };
+    for (const Case c : {Case{2147483647.5, "Overflow: the value 2147483648 does not fit."},
+                         Case{2147483648.3, "Overflow: the value 2147483648 does not fit."},
+                         Case{-3e9 - 0.5, "Overflow: the value -3000000000 does not fit."},
+                         Case{std::numeric_limits<double>::quiet_NaN(), "Overflow: the value nan does not fit."}}) {
+        try {
+            roundToInt32(c.value);
+            ADD_FAILURE() << c.value;
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.description(), c.description) << "one description for a whole rounded second";
+        }
+    }
 }
 
 TEST(CheckedIntegers, RefuseWhatDoesNotFit)

@@ -30,7 +30,11 @@ dismiss_message
 # Playing again says so too, and the window keeps working.
 before=$(reported)
 click play
-# The Play button skips failures silently; only the loss is told. The window keeps answering.
+# The Play button skips failures silently, but a start that finds no device says so itself.
+reported_after "$before"
+grep -q '^TamroPlayer30: Cannot open the audio device: ' "$APP_LOG" || fail "not told why: $(cat "$APP_LOG")"
+dismiss_message
+# The window keeps answering.
 toggle_editor 90
 alive || fail "the player died"
 echo "passed"

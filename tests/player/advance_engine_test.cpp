@@ -124,6 +124,8 @@ public:
     double length() override { return engine_->length(); }
     double position() override { return engine_->position(); }
     void setPosition(double seconds) override { engine_->setPosition(seconds); }
+    Motion motion() override { return engine_->motion(); }
+    void setMotionHandler(std::function<void()> handler) override { engine_->setMotionHandler(std::move(handler)); }
     void setEndOfTrackHandler(EndOfTrackHandler handler) override
     {
         engine_->setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {

@@ -15,6 +15,7 @@ public:
     // What a test sets up.
     double lengthValue = 0.0;
     double positionValue = 0.0;
+    Motion motionValue;     // still unless a test makes the position move
     std::set<std::string> failing;  // names of operations that throw: "fileName", "play", "stop", "length", ...
 
     // What the handlers did: "fileName:<path>", "play", "stop", "length", "position", "setPosition:<s>".
@@ -44,12 +45,22 @@ public:
         positionValue = seconds;
     }
     void setEndOfTrackHandler(EndOfTrackHandler handler) override { endOfTrack = std::move(handler); }
+    // Not recorded: the display schedule asks after every event.
+    Motion motion() override { return motionValue; }
+    void setMotionHandler(std::function<void()> handler) override { motionStarted = std::move(handler); }
 
     // Raises the end-of-track event as the engine would on the UI thread.
     void fireEndOfTrack()
     {
         if (endOfTrack)
             endOfTrack(0);
+    }
+
+    // Tells the UI thread that the position moves, as the engine posts it.
+    void fireMotion()
+    {
+        if (motionStarted)
+            motionStarted();
     }
 
     // The calls, without the position reads the timers make.
@@ -64,6 +75,7 @@ public:
 
 private:
     EndOfTrackHandler endOfTrack;
+    std::function<void()> motionStarted;
 
     void record(const std::string& call, const std::string& op)
     {

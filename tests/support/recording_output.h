@@ -42,11 +42,11 @@ public:
             return active;
         });
     }
-    void halt() override { device_->halt(); }
+    void open() override { device_->open(); }
+    void close() override { device_->close(); }
+    bool closesWhenIdle() const override { return device_->closesWhenIdle(); }
     std::int64_t delayFrames() const override { return device_->delayFrames(); }
     std::int64_t clockMicros() const override { return device_->clockMicros(); }
-    bool renderMayWait() const override { return device_->renderMayWait(); }
-    void wake() override { device_->wake(); }
     std::string lostReason() const override { return device_->lostReason(); }
 
     std::vector<float> samples() const

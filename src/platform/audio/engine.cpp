@@ -9,11 +9,16 @@
 namespace tamro::audio {
 namespace {
 
-// About a second and a half of audio at 48 kHz: the decode thread wakes about twice a second.
+// About a second and a half of audio at 48 kHz: the callback asks for a refill about every 0.7 s.
 std::size_t ringFramesFor(const OutputFormat& format) { return static_cast<std::size_t>(format.sampleRate); }
 
 // Frames decoded per step; the UI thread waits at most for one step when it seeks or loads.
 constexpr std::size_t decodeChunkFrames = 4096;
+
+// How long the output rests (nothing of a track in it) before the device is closed: enough for the tail to be
+// heard and for a Stop followed by Play not to reopen, and short enough that the sound server idles within a
+// second of the stop.
+constexpr std::int64_t closeAfterRestMicros = 500'000;
 
 // The published position: frame (34 bits: 99 hours at 48 kHz) | gliding flag | clock in µs, modulo 2^29
 // (nine minutes; only differences over one device buffer are taken).
@@ -32,6 +37,15 @@ std::uint64_t glidingFrom(std::int64_t frame, std::int64_t clockMicros)
 }
 std::int64_t frameOf(std::uint64_t published) { return static_cast<std::int64_t>(published >> frameShift); }
 
+// An end mark: a ring index (48 bits: 185 years at 48 kHz) tagged with a 16-bit generation.
+constexpr std::uint64_t noMark = ~std::uint64_t{0};
+constexpr std::uint64_t markIndexMask = (std::uint64_t{1} << 48) - 1;
+std::uint64_t markOf(std::uint16_t generation, std::uint64_t index)
+{
+    return (std::uint64_t{generation} << 48) | (index & markIndexMask);
+}
+std::uint64_t indexOf(std::uint64_t mark) { return mark & markIndexMask; }
+
 std::string lostDescription(const std::string& reason) { return "The audio device was lost: " + reason; }
 
 }  // namespace
@@ -48,54 +62,74 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
 {
     if (!openDecoder_ || !postToUi_)
         throw Failure("The audio engine needs a decoder factory and a way to reach the UI thread");
-    decodeThread_ = std::thread([this] { decodeLoop(); });
     output_->start([this](std::span<float> out) { return render(out); });
+    decodeThread_ = std::thread([this] { decodeLoop(); });
 }
 
 Engine::~Engine()
 {
     *alive_ = false;
-    output_->halt();
     {
-        std::lock_guard lock(decodeMutex_);
+        Lock lock(decodeMutex_);
         quit_ = true;
     }
-    decodeWake_.notify_all();
+    wakeDecoder_.post();
     decodeThread_.join();
+    Lock lock(deviceMutex_);
+    output_->close();
+    deviceOpen_ = false;
 }
+
+std::int64_t Engine::periodMicros() const
+{
+    return static_cast<std::int64_t>(output_->periodFrames()) * 1'000'000 / format_.sampleRate;
+}
+
+// --- UI thread ------------------------------------------------------------------------------------------------
 
 void Engine::setFileName(const std::string& path)
 {
-    throwIfDeviceLost();
     // Opened before anything changes, so that a refused file leaves the current track as it was.
     std::unique_ptr<Decoder> decoder = openDecoder_(path, format_);
     if (!decoder)
         throw Failure("Cannot open '" + path + "': no decoder understands it");
     const std::int64_t length = std::max<std::int64_t>(decoder->lengthFrames(), 0);
+    // Right after the end of a track (the advance), the new one follows the tail still in the ring.
+    const bool follow = loaded_ && ended_;
     {
-        std::lock_guard lock(decodeMutex_);
+        Lock lock(decodeMutex_);
         decoder_.swap(decoder);
         lengthFrames_ = length;
         loaded_ = true;
-        beginSegment(0, true);
+        if (follow)
+            queueSegment();
+        else
+            beginSegment(0, true);
     }
-    decodeWake_.notify_all();
-    output_->wake();
+    // A track that follows is not heard before the tail: no need to wait for its first buffer.
+    startPlaying(!follow);
     // The old decoder closes here, outside the locks.
 }
 
 void Engine::play()
 {
-    throwIfDeviceLost();
-    if (!loaded_ || playing_)
+    if (!loaded_)
         return;
+    if (playing_) {
+        bool lost = false;
+        {
+            Lock lock(deviceMutex_);
+            lost = deviceOpen_ && !output_->lostReason().empty();
+        }
+        if (!lost)
+            return;
+    }
     const std::int64_t at = frameOf(heard_.load(std::memory_order_relaxed));
     {
-        std::lock_guard lock(decodeMutex_);
+        Lock lock(decodeMutex_);
         beginSegment(ended_ || at >= lengthFrames_ ? 0 : at, true);
     }
-    decodeWake_.notify_all();
-    output_->wake();
+    startPlaying(true);
 }
 
 void Engine::stop()
@@ -103,10 +137,10 @@ void Engine::stop()
     if (!loaded_)
         return;
     {
-        std::lock_guard lock(decodeMutex_);
+        Lock lock(decodeMutex_);
         beginSegment(0, false);
     }
-    decodeWake_.notify_all();
+    wakeDecoder_.post();
 }
 
 double Engine::length() { return static_cast<double>(lengthFrames_) / format_.sampleRate; }
@@ -135,9 +169,28 @@ double Engine::position()
     return static_cast<double>(std::min(frame, lengthFrames_)) / format_.sampleRate;
 }
 
+MediaPlayer::Motion Engine::motion()
+{
+    Motion now = motionOf(heard_.load());
+    if (now.moving)
+        return now;
+    stillSeen_.store(true);
+    return motionOf(heard_.load());
+}
+
+MediaPlayer::Motion Engine::motionOf(std::uint64_t published) const
+{
+    if (!(published & glidingBit))
+        return {};
+    const std::uint64_t clock = static_cast<std::uint64_t>(output_->clockMicros());
+    const std::uint64_t elapsed = (clock - published) & clockMask;
+    if (elapsed >= (clockMask >> 1))  // the glide starts later, as in position()
+        return {true, static_cast<double>((published - clock) & clockMask) / 1e6};
+    return {elapsed < glideLimitMicros_.load(std::memory_order_relaxed), 0.0};
+}
+
 void Engine::setPosition(double seconds)
 {
-    throwIfDeviceLost();
     if (!loaded_)
         return;
     std::int64_t frame = 0;
@@ -147,15 +200,18 @@ void Engine::setPosition(double seconds)
     }
     const bool keepPlaying = playing_;
     {
-        std::lock_guard lock(decodeMutex_);
+        Lock lock(decodeMutex_);
         beginSegment(frame, keepPlaying);
     }
-    decodeWake_.notify_all();
     if (keepPlaying)
-        output_->wake();
+        startPlaying(true);
+    else
+        wakeDecoder_.post();
 }
 
 void Engine::setEndOfTrackHandler(EndOfTrackHandler handler) { endHandler_ = std::move(handler); }
+
+void Engine::setMotionHandler(std::function<void()> handler) { motionHandler_ = std::move(handler); }
 
 void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handler)
 {
@@ -164,144 +220,214 @@ void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handle
 
 bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
 {
-    std::unique_lock lock(decodeMutex_);
-    wakeDecoder_ = true;
-    decodeWake_.notify_all();
-    return buffered_.wait_for(lock, timeout, [this] {
-        return !decoder_ || decoderDone_.load(std::memory_order_acquire) || ring_.writable() == 0;
-    });
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    Lock lock(decodeMutex_);
+    while (!settled()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        // The decode thread may sleep towards a time on the output's clock, which a test moves by hand.
+        wakeDecoder_.post();
+        buffered_.wait_for(decodeMutex_, std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 void Engine::beginSegment(std::int64_t frame, bool playing)
 {
     ++segmentId_;  // any end-of-track event still on its way belongs to an older segment and is dropped
     decoder_->seek(frame);
+    decoding_ = Decoding{};
+    decoding_.id = segmentId_;
+    decoding_.active = playing;  // a stopped track is decoded when it plays, from where it plays
+    decoding_.startedMicros = output_->clockMicros();
     decoderDone_.store(false, std::memory_order_relaxed);
+    endMark_.store(noMark, std::memory_order_relaxed);
     {
         // The callback holds this lock while it reads the ring, and the decode thread is parked by
         // decodeMutex_: nobody touches the ring while it is emptied.
-        std::lock_guard lock(stateMutex_);
+        Lock lock(stateMutex_);
         ring_.reset();
-        segment_ = Segment{};
-        segment_.id = segmentId_;
-        segment_.base = frame;
-        segment_.end = lengthFrames_;
-        segment_.playing = playing;
+        current_ = Segment{};
+        current_.id = segmentId_;
+        current_.base = frame;
+        current_.end = lengthFrames_;
+        current_.limit = lengthFrames_ - frame;
+        current_.playing = playing;
+        queued_ = 0;
         wantsFrames_.store(playing, std::memory_order_release);
         heard_.store(frozenAt(frame), std::memory_order_relaxed);
     }
     playing_ = playing;
     ended_ = false;
-    wakeDecoder_ = true;  // the ring is nearly empty: the decode thread must not sleep out its period
-    // Prime one device buffer now, so the first callback after this plays at once.
-    if (playing)
-        fillRing(output_->periodFrames());
 }
 
-void Engine::fillRing(std::size_t frames)
+void Engine::queueSegment()
 {
-    while (frames > 0 && !decoderDone_.load(std::memory_order_relaxed)) {
-        const std::size_t want = std::min({frames, ring_.writable(), decodeChunkFrames});
-        if (want == 0)
-            return;
-        const std::size_t got = decoder_->read(scratch_.data(), want);
-        if (got == 0) {
-            decoderDone_.store(true, std::memory_order_release);
-            return;
+    const std::uint64_t finished = decoding_.id;
+    const std::int64_t written = decoding_.written;
+    ++segmentId_;
+    decoder_->seek(0);
+    decoding_ = Decoding{};
+    decoding_.id = segmentId_;
+    decoding_.active = true;
+    decoding_.startedMicros = output_->clockMicros();
+    decoderDone_.store(false, std::memory_order_relaxed);
+    endMark_.store(noMark, std::memory_order_relaxed);
+    bool flush = false;
+    {
+        Lock lock(stateMutex_);
+        // The track that ended is all in the ring by now: from here on the ring also holds the next one, so
+        // the callback must know exactly where the first one stops.
+        Segment& last = queued_ > 0 ? queue_[queued_ - 1] : current_;
+        if (last.id == finished && !last.exact) {
+            last.limit = std::min(last.limit, written);
+            last.exact = true;
         }
-        ring_.write(std::span<const float>(scratch_.data(), got * static_cast<std::size_t>(format_.channels)));
-        frames -= std::min(frames, got);
+        if (queued_ < queue_.size()) {
+            Segment& s = queue_[queued_++];
+            s = Segment{};
+            s.id = segmentId_;
+            s.end = lengthFrames_;
+            s.limit = lengthFrames_;
+            s.playing = true;
+            wantsFrames_.store(true, std::memory_order_release);
+            heard_.store(frozenAt(0), std::memory_order_relaxed);
+        } else {
+            flush = true;  // more tracks within one device buffer than the queue holds: start this one afresh
+        }
+    }
+    if (flush)
+        beginSegment(0, true);
+    playing_ = true;
+    ended_ = false;
+}
+
+void Engine::startPlaying(bool waitForFirstBuffer)
+{
+    wakeDecoder_.post();
+    if (waitForFirstBuffer) {
+        // The decode thread puts one device buffer in the ring first, so that the first callback plays at once.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        Lock lock(decodeMutex_);
+        while (!quit_ && decoding_.active && !decoding_.done && ring_.readable() < output_->periodFrames()
+               && std::chrono::steady_clock::now() < until)
+            buffered_.wait_for(decodeMutex_, std::chrono::milliseconds(20));
+    }
+    try {
+        openDevice();
+    } catch (const Failure& failure) {
+        {
+            Lock lock(decodeMutex_);
+            beginSegment(frameOf(heard_.load(std::memory_order_relaxed)), false);
+        }
+        reportNoSound(failure.what());
+        throw;
     }
 }
+
+void Engine::openDevice()
+{
+    Lock lock(deviceMutex_);
+    if (deviceOpen_ && !output_->lostReason().empty()) {
+        output_->close();
+        deviceOpen_ = false;
+    }
+    if (deviceOpen_)
+        return;
+    restingSinceMicros_.store(-1, std::memory_order_relaxed);
+    output_->open();
+    deviceOpen_ = true;
+    lostReported_ = false;
+}
+
+void Engine::reportNoSound(const std::string& description)
+{
+    postToUi_([this, alive = alive_, description] {
+        if (*alive && lostHandler_)
+            lostHandler_(description);
+    });
+}
+
+void Engine::onTrackEnded(std::uint64_t segmentId)
+{
+    if (segmentId != segmentId_)
+        return;  // replaced, stopped or sought since the end was seen
+    playing_ = false;
+    ended_ = true;
+    if (endHandler_)
+        endHandler_(0);
+}
+
+// --- the device's callback -----------------------------------------------------------------------------------
 
 bool Engine::render(std::span<float> out)
 {
     const std::size_t channels = static_cast<std::size_t>(format_.channels);
     const std::size_t frames = out.size() / channels;
-    // When a track starts the device asks for several buffers in a row, faster than the decode thread may get
-    // scheduled on a busy machine. The device then holds at least a buffer, so wait a little rather than hand
-    // it a gap of silence. The same patience lets the next track follow the end of one in the same buffer.
-    const auto patience = std::chrono::microseconds(output_->renderMayWait() ? glideMicros_ / 4 : 0);
-    awaitFrames(frames, std::chrono::steady_clock::now() + patience, false);
-    std::unique_lock lock(stateMutex_, std::try_to_lock);
-    if (!lock) {
-        // The UI thread is switching segments this very moment: a buffer of silence, and try again.
+    if (!stateMutex_.try_lock()) {
+        // The UI thread is switching segments this very moment: a buffer of silence, and on.
         std::fill(out.begin(), out.end(), 0.0f);
         deviceFrames_ += static_cast<std::int64_t>(frames);
+        signalDecodeThread(true);
         return true;
     }
     std::size_t filled = 0;
-    std::uint64_t ended = 0;   // the track whose last frames went out in this buffer
-    std::uint64_t unposted = 0;  // a track ended here whose end is still to be posted
+    std::uint64_t ended = 0;  // the track whose last frames went out in this buffer
     for (;;) {
         filled = take(out, filled);
-        Segment& s = segment_;
-        if (!s.playing || !s.handedOut)
+        if (current_.playing && current_.handedOut) {
+            // Every frame of it is in the device: it has played to its end as far as the engine is concerned.
+            current_.playing = false;
+            ended = current_.id;
+        }
+        if (current_.playing || queued_ == 0 || filled == frames)
             break;
-        // Every frame of the track is in the device: the track has played to its end as far as the engine is
-        // concerned. Ending it now, rather than once the device has sounded the tail, lets the advance load the
-        // next track while this buffer is still open, so that it follows without the silence that would
-        // otherwise fill the buffer and the device.
-        s.playing = false;
-        ended = unposted = s.id;
-        if (filled == frames || patience.count() == 0)
-            break;
-        lock.unlock();
-        postEnd(std::exchange(unposted, 0));
-        const bool next = awaitFrames(frames - filled, std::chrono::steady_clock::now() + patience, true);
-        lock.lock();
-        if (!next || !segment_.playing)
-            break;
+        // The next track's frames follow the tail in the ring, and so in this buffer.
+        current_ = queue_[0];
+        std::move(queue_.begin() + 1, queue_.begin() + static_cast<std::ptrdiff_t>(queued_), queue_.begin());
+        --queued_;
     }
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(filled * channels), out.end(), 0.0f);
     deviceFrames_ += static_cast<std::int64_t>(frames);
-    publishHeard(ended);
-    const bool more = segment_.playing;
-    lock.unlock();
-
-    if (unposted != 0)
-        postEnd(unposted);
-    return more;
+    if (publishHeard(ended))
+        motionToPost_.store(true, std::memory_order_release);
+    const bool active = current_.playing || queued_ > 0;
+    wantsFrames_.store(active, std::memory_order_relaxed);
+    stateMutex_.unlock();
+    signalDecodeThread(active);
+    return active;
 }
 
 std::size_t Engine::take(std::span<float> out, std::size_t filled)
 {
-    Segment& s = segment_;
+    Segment& s = current_;
     if (!s.playing || s.handedOut)
         return filled;
     const std::size_t channels = static_cast<std::size_t>(format_.channels);
     const std::size_t frames = out.size() / channels;
-    const std::size_t left = static_cast<std::size_t>(std::max<std::int64_t>(s.end - s.base - s.consumed, 0));
-    const std::size_t got = ring_.read(out.subspan(filled * channels, std::min(frames - filled, left) * channels));
+    const std::size_t want =
+        std::min(frames - filled, static_cast<std::size_t>(std::max<std::int64_t>(s.limit - s.consumed, 0)));
+    const bool done = s.exact || decoderDone_.load(std::memory_order_acquire);
+    // A track starts only once the ring holds what this buffer has room for, so that its start has no hole.
+    if (s.consumed == 0 && want > 0 && ring_.readable() < want && !done)
+        return filled;
+    const std::size_t got = ring_.read(out.subspan(filled * channels, want * channels));
     s.consumed += static_cast<std::int64_t>(got);
     filled += got;
     if (got > 0)
         s.lastRealEnd = deviceFrames_ + static_cast<std::int64_t>(filled);
-    // Done when the length is reached, or when the decoder ended early (a corrupt tail) and all it gave is out.
-    if (s.base + s.consumed >= s.end
-        || (filled < frames && decoderDone_.load(std::memory_order_acquire) && ring_.readable() == 0))
+    // Done when the limit is reached, or when the decoder ended early (a corrupt tail) and all it gave is out.
+    if (s.consumed >= s.limit || (!s.exact && got < want && done && ring_.readable() == 0))
         s.handedOut = true;
-    wantsFrames_.store(!s.handedOut, std::memory_order_relaxed);
     return filled;
 }
 
-bool Engine::awaitFrames(std::size_t frames, std::chrono::steady_clock::time_point deadline, bool nextTrack)
+bool Engine::publishHeard(std::uint64_t ended)
 {
-    for (;;) {
-        const bool wants = wantsFrames_.load(std::memory_order_acquire);
-        if (wants && (ring_.readable() >= frames || decoderDone_.load(std::memory_order_acquire)))
-            return true;
-        if ((!wants && !nextTrack) || std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(250));
-    }
-}
-
-void Engine::publishHeard(std::uint64_t ended)
-{
-    const Segment& s = segment_;
+    // A track queued behind the tail reads its start until its first frame is handed out.
+    const Segment& s = queued_ > 0 ? queue_[queued_ - 1] : current_;
     if (!s.playing && s.id != ended)
-        return;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
+        return false;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
     // Track frames handed out after the point being heard now; more than were handed out while the device
     // still sounds what came before them (the previous track's tail).
     const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
@@ -311,73 +437,208 @@ void Engine::publishHeard(std::uint64_t ended)
     const auto micros = [rate](std::int64_t frames) { return (frames * 1'000'000 + rate - 1) / rate; };
     if (s.playing && s.consumed == 0) {
         heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
-    } else if (s.playing) {
+        return false;
+    }
+    if (s.playing) {
         // Glide on for one buffer at most, starting once the track's first frame is due.
         glideLimitMicros_.store(glideMicros_, std::memory_order_relaxed);
         const std::int64_t due = micros(std::max<std::int64_t>(ahead - s.consumed, 0));
-        heard_.store(glidingFrom(s.base + s.consumed - unheard, output_->clockMicros() + due), std::memory_order_release);
+        heard_.store(glidingFrom(s.base + s.consumed - unheard, output_->clockMicros() + due));
     } else {
         // No callback may come until the next track: glide through the tail to the length (rounded up to whole
         // microseconds, which still gives less than one frame more). A track that decoded short ends at its
         // length all the same.
         glideLimitMicros_.store(static_cast<std::uint64_t>(micros(unheard)), std::memory_order_relaxed);
-        heard_.store(glidingFrom(s.end - unheard, output_->clockMicros()), std::memory_order_release);
+        heard_.store(glidingFrom(s.end - unheard, output_->clockMicros()));
     }
+    if (!s.playing && unheard == 0)
+        return false;  // the tail is already heard: nothing moves
+    // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.
+    return stillSeen_.load() && stillSeen_.exchange(false);
 }
 
-void Engine::postEnd(std::uint64_t segmentId)
+void Engine::signalDecodeThread(bool active)
 {
-    postToUi_([this, alive = alive_, segmentId] {
-        if (*alive)
-            onTrackEnded(segmentId);
-    });
+    const std::int64_t now = output_->clockMicros();
+    lastCallbackMicros_.store(now, std::memory_order_relaxed);
+    bool wake = false;
+    if (active)
+        restingSinceMicros_.store(-1, std::memory_order_relaxed);
+    else if (restingSinceMicros_.load(std::memory_order_relaxed) < 0) {
+        restingSinceMicros_.store(now, std::memory_order_relaxed);
+        wake = true;  // to close the device once it has rested
+    }
+    if (!decoderDone_.load(std::memory_order_relaxed) && ring_.writable() >= ring_.capacity() / 2)
+        wake = true;
+    if (motionToPost_.load(std::memory_order_relaxed))
+        wake = true;  // the decode thread posts the motion handler
+    // The end of the track being decoded: when its last frame goes out in the next buffer, it is due a quarter
+    // of a buffer before that buffer is asked for, time enough for the advance to load the next track behind
+    // it; and once its last frame is out, at once.
+    const std::uint64_t mark = endMark_.load(std::memory_order_acquire);
+    if (mark != noMark) {
+        const std::uint64_t end = indexOf(mark);
+        const std::uint64_t read = ring_.readIndex();
+        std::int64_t due = -1;
+        if (read >= end && endOutSeen_ != mark) {
+            endOutSeen_ = endNearSeen_ = mark;
+            due = now;
+        } else if (read < end && end - read <= output_->periodFrames() && endNearSeen_ != mark) {
+            endNearSeen_ = mark;
+            due = now + periodMicros() - periodMicros() / 4;
+        }
+        if (due >= 0) {
+            endDueMicros_.store(due, std::memory_order_relaxed);
+            endDueFor_.store(mark, std::memory_order_release);
+            wake = true;
+        }
+    }
+    if (wake)
+        wakeDecoder_.post();
 }
 
-void Engine::onTrackEnded(std::uint64_t segmentId)
-{
-    if (segmentId != segmentId_)
-        return;  // replaced, stopped or sought since the callback saw the end
-    playing_ = false;
-    ended_ = true;
-    if (endHandler_)
-        endHandler_(0);
-}
+// --- the decode thread ---------------------------------------------------------------------------------------
 
 void Engine::decodeLoop()
 {
-    std::unique_lock lock(decodeMutex_);
-    while (!quit_) {
-        wakeDecoder_ = false;
-        while (!quit_ && decoder_ && !decoderDone_.load(std::memory_order_relaxed) && ring_.writable() > 0) {
-            fillRing(decodeChunkFrames);
-            // Let a waiting UI thread in between steps.
-            lock.unlock();
-            std::this_thread::yield();
-            lock.lock();
+    for (;;) {
+        std::vector<std::function<void()>> posts;
+        std::int64_t lookAt = -1;
+        {
+            Lock lock(decodeMutex_);
+            if (quit_)
+                return;
+            lookAt = decodeTurn(posts);
+            if (motionToPost_.exchange(false, std::memory_order_acq_rel))
+                posts.push_back([this, alive = alive_] {
+                    if (*alive && motionHandler_)
+                        motionHandler_();
+                });
+            postsInFlight_ += static_cast<int>(posts.size());
+        }
+        // Outside the lock: a test may run what is posted at once, and it calls back into the engine.
+        for (auto& post : posts)
+            postToUi_(std::move(post));
+        {
+            Lock lock(decodeMutex_);
+            postsInFlight_ -= static_cast<int>(posts.size());
         }
         buffered_.notify_all();
 
-        const std::string lost = output_->lostReason();
-        if (!lost.empty() && !lostReported_) {
-            lostReported_ = true;
-            postToUi_([this, alive = alive_, description = lostDescription(lost)] {
-                if (*alive && lostHandler_)
-                    lostHandler_(description);
-            });
-        }
-
-        // Sleep until half the ring has been played, or until told to look again.
-        const auto sleep =
-            std::chrono::milliseconds(500 * static_cast<long long>(ring_.capacity()) / format_.sampleRate);
-        decodeWake_.wait_for(lock, sleep, [this] { return quit_ || wakeDecoder_; });
+        const std::int64_t closeAt = closeIfRested();
+        if (closeAt >= 0 && (lookAt < 0 || closeAt < lookAt))
+            lookAt = closeAt;
+        // Nothing to do until the callback, the UI thread or that time asks: no polling while idle.
+        const std::int64_t micros =
+            lookAt < 0 ? -1 : std::clamp<std::int64_t>(lookAt - output_->clockMicros(), 0, 1'000'000);
+        wakeDecoder_.wait(micros);
     }
 }
 
-void Engine::throwIfDeviceLost() const
+std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
 {
-    const std::string lost = output_->lostReason();
+    while (!quit_ && decoder_ && decoding_.active && !decoding_.done && ring_.writable() > 0) {
+        fillRing(decodeChunkFrames);
+        // A track's first device buffer in one go: the callback starts a track only once that much is there.
+        if (decoding_.written < static_cast<std::int64_t>(output_->periodFrames()))
+            continue;
+        // Let a waiting UI thread in between steps, and tell it about the first buffer.
+        decodeMutex_.unlock();
+        buffered_.notify_all();
+        std::this_thread::yield();
+        decodeMutex_.lock();
+    }
+    if (!decoding_.active || !decoding_.done || decoding_.endPosted)
+        return -1;
+    if (decoding_.mark == noMark) {
+        // All of it is in the ring: from now on the callback can tell when its end is near.
+        decoding_.mark = markOf(++endGeneration_, ring_.writeIndex());
+        endMark_.store(decoding_.mark, std::memory_order_release);
+        const std::uint64_t end = indexOf(decoding_.mark);
+        const std::uint64_t read = ring_.readIndex();
+        // Already within the next buffer (a short track, or a late decoder): due as the callback would say,
+        // counting from its last call, or from the start of the track if none came since.
+        if (end - std::min(end, read) <= output_->periodFrames())
+            decoding_.due = std::max(lastCallbackMicros_.load(std::memory_order_relaxed), decoding_.startedMicros)
+                            + periodMicros() - periodMicros() / 4;
+    }
+    if (endDueFor_.load(std::memory_order_acquire) == decoding_.mark) {
+        const std::int64_t due = endDueMicros_.load(std::memory_order_relaxed);
+        decoding_.due = decoding_.due < 0 ? due : std::min(decoding_.due, due);
+    }
+    if (decoding_.due < 0)
+        return -1;  // the callback wakes this thread when the end comes near
+    if (output_->clockMicros() < decoding_.due)
+        return decoding_.due;
+    decoding_.endPosted = true;
+    posts.push_back([this, alive = alive_, id = decoding_.id] {
+        if (*alive)
+            onTrackEnded(id);
+    });
+    return -1;
+}
+
+bool Engine::settled()
+{
+    const bool filled = !decoder_ || !decoding_.active || decoding_.done || ring_.writable() == 0;
+    std::int64_t due = decoding_.due;
+    if (decoding_.mark != noMark && endDueFor_.load(std::memory_order_acquire) == decoding_.mark) {
+        const std::int64_t callbackDue = endDueMicros_.load(std::memory_order_relaxed);
+        due = due < 0 ? callbackDue : std::min(due, callbackDue);
+    }
+    const bool endWaiting = decoding_.active && decoding_.done && !decoding_.endPosted
+                            && (decoding_.mark == noMark || (due >= 0 && output_->clockMicros() >= due));
+    return filled && !endWaiting && postsInFlight_ == 0 && !motionToPost_.load(std::memory_order_acquire);
+}
+
+void Engine::fillRing(std::size_t frames)
+{
+    while (frames > 0 && !decoding_.done) {
+        const std::size_t want = std::min({frames, ring_.writable(), decodeChunkFrames});
+        if (want == 0)
+            return;
+        const std::size_t got = decoder_->read(scratch_.data(), want);
+        if (got == 0) {
+            decoding_.done = true;
+            decoderDone_.store(true, std::memory_order_release);
+            return;
+        }
+        ring_.write(std::span<const float>(scratch_.data(), got * static_cast<std::size_t>(format_.channels)));
+        decoding_.written += static_cast<std::int64_t>(got);
+        frames -= std::min(frames, got);
+    }
+}
+
+std::int64_t Engine::closeIfRested()
+{
+    std::string lost;
+    std::int64_t lookAt = -1;
+    {
+        Lock lock(deviceMutex_);
+        if (!deviceOpen_)
+            return -1;
+        if (!lostReported_) {
+            const std::string reason = output_->lostReason();
+            if (!reason.empty()) {
+                lostReported_ = true;
+                lost = lostDescription(reason);
+            }
+        }
+        const std::int64_t since = restingSinceMicros_.load(std::memory_order_relaxed);
+        if (since >= 0 && output_->closesWhenIdle() && !wantsFrames_.load(std::memory_order_acquire)) {
+            if (output_->clockMicros() >= since + closeAfterRestMicros) {
+                // Plays out what the device holds, then lets the sound server idle.
+                output_->close();
+                deviceOpen_ = false;
+                restingSinceMicros_.store(-1, std::memory_order_relaxed);
+            } else {
+                lookAt = since + closeAfterRestMicros;
+            }
+        }
+    }
     if (!lost.empty())
-        throw Failure(lostDescription(lost));
+        reportNoSound(lost);
+    return lookAt;
 }
 
 }  // namespace tamro::audio

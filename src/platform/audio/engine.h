@@ -1,21 +1,28 @@
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
-// position is what the output reports as heard, gliding on with the clock between callbacks. A track ends
-// when its last frame goes to the device, so that the next one can follow it in the same device buffer.
-// The application makes one with createEngine (engine_factory.h).
+// position is what the output reports as heard, gliding on with the clock between callbacks. The device is
+// opened when a track starts and closed once the output has rested. A track ends a little before its last frame
+// goes to the device, so that the next one is loaded in time to follow it in the same device buffer; the
+// callback never waits for that. The application makes one with createEngine (engine_factory.h).
+//
+// Threads: the UI thread calls the MediaPlayer operations; the decode thread decodes, posts the events and
+// closes a rested device; the device's callback renders. The callback takes no lock it could wait for (a
+// try-lock of stateMutex_, else silence), and wakes the decode thread through a semaphore.
 #pragma once
 
 #include "platform/audio/audio_output.h"
 #include "platform/audio/decoder.h"
 #include "platform/audio/ring_buffer.h"
+#include "platform/audio/thread_rules.h"
+#include "platform/audio/wakeup.h"
 #include "platform/media_player.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,8 +33,8 @@ class Engine final : public MediaPlayer {
 public:
     // Opens a file for the given output format; throws Failure naming the path and the reason.
     using DecoderFactory = std::function<std::unique_ptr<Decoder>(const std::string&, const OutputFormat&)>;
-    // Runs a function on the UI thread later. Must be callable from any thread (the audio thread posts the end
-    // of a track, the decode thread the loss of the device).
+    // Runs a function on the UI thread later. Must be callable from any thread but the device's (the decode
+    // thread posts every event).
     using PostToUi = std::function<void(std::function<void()>)>;
 
     Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, PostToUi postToUi);
@@ -36,7 +43,9 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     // MediaPlayer, called on the UI thread. While nothing is loaded, play, stop and setPosition do nothing and
-    // length and position are 0. Once the device is lost, setFileName, play and setPosition throw.
+    // length and position are 0. Starting a track (a file name, play, a seek while playing) opens the device
+    // if it is closed or lost; when it cannot be opened the operation throws Failure ("Cannot open the audio
+    // device: ...") and the track stays stopped, and the next start tries again.
     void setFileName(const std::string& path) override;
     void play() override;
     void stop() override;
@@ -44,57 +53,90 @@ public:
     double position() override;
     void setPosition(double seconds) override;
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
+    Motion motion() override;
+    void setMotionHandler(std::function<void()> handler) override;
 
-    // Called once on the UI thread when the audio device stops working (unplugged, server gone), with the
-    // description the failing operations carry from then on: "The audio device was lost: <reason>".
+    // Called on the UI thread when there is no sound for the user to hear: once when an open device stops
+    // working ("The audio device was lost: <reason>"), and on each start of a track that cannot open one, with
+    // the description the start throws; so that a start whose failure is not reported still tells the user.
     void setDeviceLostHandler(std::function<void(const std::string&)> handler);
 
-    // Blocks until the ring is full or the file is decoded to its end; false on timeout. Tests and benchmarks
-    // use it to pull from a virtual output without underruns.
-    bool waitUntilBuffered(std::chrono::milliseconds timeout);
+    // Blocks until the decode thread has caught up: the ring full or the file decoded to its end, and every
+    // event due by the output's clock posted. False on timeout. Tests and benchmarks use it to pull from a
+    // virtual output without underruns.
+    bool waitUntilBuffered(std::chrono::milliseconds timeout) EXCLUDES(decodeMutex_);
 
 private:
-    // What the audio callback works on; changed only with stateMutex_ held.
+    // What the callback works on: the playing stretch of a track, and the track queued behind its tail.
     struct Segment {
         std::uint64_t id = 0;
         std::int64_t base = 0;       // track frame of the first frame in the ring
         std::int64_t end = 0;        // track length in frames
+        std::int64_t limit = 0;      // frames of it the ring will hold (end - base, or fewer if it decoded short)
+        bool exact = false;          // limit is known to be what the decoder gave
         bool playing = false;        // cleared by the callback once every frame is in the device
         std::int64_t consumed = 0;   // frames taken from the ring since base
-        bool handedOut = false;      // every frame of the track went to the device
-        std::int64_t lastRealEnd = 0;  // device-timeline index just after the last track frame handed out
+        bool handedOut = false;      // every frame of it went to the device
+        std::int64_t lastRealEnd = 0;  // device-timeline index just after the last frame of it handed out
+    };
+    // The decode thread's view of the track it decodes (the newest one).
+    struct Decoding {
+        std::uint64_t id = 0;
+        bool active = false;       // playing: a stopped track is decoded once it plays, from where it plays
+        std::int64_t startedMicros = 0;  // output clock when it was set to play
+        std::int64_t written = 0;  // frames of it written to the ring
+        bool done = false;         // the decoder gave all it has
+        std::uint64_t mark = ~std::uint64_t{0};  // its end in the ring, once done (see endMark_)
+        std::int64_t due = -1;     // when its end is to be posted, by the output's clock; -1: not yet known
+        bool endPosted = false;
     };
 
-    // The output's callback. A track ends when its last frame goes to the device; the callback then waits a
-    // little for the advance to load the next one, so that it follows in the same buffer.
-    bool render(std::span<float> out);
-    // From the callback, stateMutex_ held: reads the playing segment's frames into `out` after the first
-    // `filled` frames; returns how many are filled now.
-    std::size_t take(std::span<float> out, std::size_t filled);
-    // Until the ring holds `frames` of a playing segment (or all of it) or the deadline passes. Without
-    // `nextTrack` it gives up at once when nothing plays; with it, it waits for a track to be loaded.
-    bool awaitFrames(std::size_t frames, std::chrono::steady_clock::time_point deadline, bool nextTrack);
-    // From the callback, stateMutex_ held: publishes the frame being heard of the playing segment, or of the
-    // one whose last frames went out in this buffer (`ended`).
-    void publishHeard(std::uint64_t ended);
-    void postEnd(std::uint64_t segmentId);
-    void decodeLoop();
-    // Starts a new stretch of playback at `frame`: flushes the ring, resets the callback's view, primes the
-    // ring. Needs decodeMutex_ held.
-    void beginSegment(std::int64_t frame, bool playing);
-    void fillRing(std::size_t frames);
+    // The output's callback: never waits.
+    bool render(std::span<float> out) EXCLUDES(stateMutex_);
+    std::size_t take(std::span<float> out, std::size_t filled) REQUIRES(stateMutex_);
+    // Publishes the frame being heard of the playing segment, or of the one whose last frames went out in this
+    // buffer (`ended`). True when it starts a glide that the UI thread last saw still, so that the motion
+    // handler is to be posted.
+    bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
+    // What a published position does from now on.
+    Motion motionOf(std::uint64_t published) const;
+    // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
+    void signalDecodeThread(bool active);
+
+    void decodeLoop() EXCLUDES(decodeMutex_, deviceMutex_);
+    // One turn of the decode thread with decodeMutex_ held: fills the ring, notes what to post; returns the
+    // output-clock time at which it must look again (or -1: when woken).
+    std::int64_t decodeTurn(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
+    // Closes the device once it has rested long enough; returns when to look again (or -1).
+    std::int64_t closeIfRested() EXCLUDES(deviceMutex_);
+    void fillRing(std::size_t frames) REQUIRES(decodeMutex_);
+    bool settled() REQUIRES(decodeMutex_);
+
+    // Starts a new stretch of playback at `frame`: flushes the ring and resets the callback's view.
+    void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // Queues the newly loaded track behind the tail of the one that just ended, which keeps playing.
+    void queueSegment() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // From the UI thread after a start: lets the decode thread put the first buffer in the ring, then opens the
+    // device if needed. On failure the track is stopped, the failure reported and thrown.
+    void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_, deviceMutex_);
+    void openDevice() EXCLUDES(deviceMutex_);
     void onTrackEnded(std::uint64_t segmentId);
-    void throwIfDeviceLost() const;
+    void reportNoSound(const std::string& description);
+    std::int64_t periodMicros() const;
 
     std::unique_ptr<AudioOutput> output_;
     const OutputFormat format_;
     DecoderFactory openDecoder_;
     PostToUi postToUi_;
+    // Written by the decode thread only; read by the callback. Emptied (reset) only with decodeMutex_ and
+    // stateMutex_ both held, while neither side can touch it.
     RingBuffer ring_;
+    Wakeup wakeDecoder_;
 
     // UI thread only.
     EndOfTrackHandler endHandler_;
     std::function<void(const std::string&)> lostHandler_;
+    std::function<void()> motionHandler_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // events posted after destruction find false
     bool loaded_ = false;
     bool playing_ = false;
@@ -102,23 +144,45 @@ private:
     std::int64_t lengthFrames_ = 0;
     std::uint64_t segmentId_ = 0;
 
-    // The decoder and everything the decode thread reads, under decodeMutex_.
-    std::mutex decodeMutex_;
-    std::condition_variable decodeWake_;
-    std::condition_variable buffered_;
-    std::unique_ptr<Decoder> decoder_;
-    bool wakeDecoder_ = false;
-    bool quit_ = false;
-    bool lostReported_ = false;
-    std::vector<float> scratch_;
-    // Set by the decode thread once the decoder is drained into the ring; reset with each segment.
+    // The decoder and what the decode thread keeps.
+    Mutex decodeMutex_;
+    std::condition_variable_any buffered_;  // with decodeMutex_: the decode thread finished a turn
+    std::unique_ptr<Decoder> decoder_ GUARDED_BY(decodeMutex_);
+    Decoding decoding_ GUARDED_BY(decodeMutex_);
+    bool quit_ GUARDED_BY(decodeMutex_) = false;
+    int postsInFlight_ GUARDED_BY(decodeMutex_) = 0;
+    std::vector<float> scratch_ GUARDED_BY(decodeMutex_);
+    // Set with decoding_.done; the callback reads it to end a track that decoded short.
     std::atomic<bool> decoderDone_{false};
+    // Where the decoding track's frames end in the ring (index of the ring's write counter), tagged in the top
+    // 16 bits with a generation that changes with each new value; all ones while unknown.
+    std::atomic<std::uint64_t> endMark_{~std::uint64_t{0}};
+    std::uint16_t endGeneration_ GUARDED_BY(decodeMutex_) = 0;
+    // When the end of the track marked by endMark_ is due, by the output's clock, and for which mark (callback
+    // writes, decode thread reads).
+    std::atomic<std::int64_t> endDueMicros_{0};
+    std::atomic<std::uint64_t> endDueFor_{~std::uint64_t{0}};
 
-    // The callback's state. The callback only try-locks it, so it never waits for the UI thread.
-    std::mutex stateMutex_;
-    Segment segment_;
-    std::atomic<bool> wantsFrames_{false};  // segment_.playing && !segment_.handedOut, readable without the lock
-    std::int64_t deviceFrames_ = 0;  // frames ever handed to the device (callback only)
+    // The device: opened by the UI thread, closed by the decode thread once rested, or by the destructor.
+    Mutex deviceMutex_;
+    bool deviceOpen_ GUARDED_BY(deviceMutex_) = false;
+    bool lostReported_ GUARDED_BY(deviceMutex_) = false;
+
+    // The callback's state. The callback only try-locks it, so it never waits for another thread.
+    Mutex stateMutex_;
+    Segment current_ GUARDED_BY(stateMutex_);
+    // Tracks loaded behind the current one's tail, in order (more than one only for tracks shorter than a buffer).
+    std::array<Segment, 4> queue_ GUARDED_BY(stateMutex_);
+    std::size_t queued_ GUARDED_BY(stateMutex_) = 0;
+    // Callback only: frames ever handed to the device, and which end marks it has already woken the decode
+    // thread for.
+    std::int64_t deviceFrames_ = 0;
+    std::uint64_t endNearSeen_ = ~std::uint64_t{0};
+    std::uint64_t endOutSeen_ = ~std::uint64_t{0};
+    // Output clock of the last callback, and of the first one since it had nothing to play (-1: playing).
+    std::atomic<std::int64_t> lastCallbackMicros_{0};
+    std::atomic<std::int64_t> restingSinceMicros_{-1};
+    std::atomic<bool> wantsFrames_{false};  // a segment is set to play and not all of it went to the device
 
     // The frame being heard, in one word so that position() is a single load: published by the callback (with
     // the output's clock, to glide on from) and by the UI thread when it seeks or stops (frozen).
@@ -127,6 +191,11 @@ private:
     std::uint64_t glideMicros_ = 0;  // one device buffer: the most the position glides before the next callback
     // How far the published position may glide: one buffer, or the tail still sounding once the output rests.
     std::atomic<std::uint64_t> glideLimitMicros_{0};
+    // Set by motion() when it finds the position still; the callback that next publishes a glide clears it and
+    // has the decode thread post the motion handler (motionToPost_). Both sides store, then load the other's word
+    // (sequentially consistent), so a glide published while motion() looks is either seen by it or posted.
+    std::atomic<bool> stillSeen_{false};
+    std::atomic<bool> motionToPost_{false};
 
     std::thread decodeThread_;
 };

@@ -1,5 +1,5 @@
 // A lock-free single-producer single-consumer ring of interleaved float frames, between the decode thread and
-// the audio callback.
+// the audio callback. One thread writes and one reads; reset() only while neither does.
 #pragma once
 
 #include <algorithm>
@@ -34,6 +34,11 @@ public:
     }
     // Room for frames (exact for the producer, a lower bound for anyone else).
     std::size_t writable() const { return capacity_ - readable(); }
+
+    // Frames ever written and ever read since the last reset: the producer's and the consumer's own counters
+    // (exact for their owner, a lower bound for anyone else).
+    std::uint64_t writeIndex() const { return write_.load(std::memory_order_acquire); }
+    std::uint64_t readIndex() const { return read_.load(std::memory_order_acquire); }
 
     // Producer: copies as many whole frames as fit; returns how many.
     std::size_t write(std::span<const float> interleaved)

@@ -10,82 +10,95 @@
 
 namespace tamro::audio {
 
-SdlOutput::AudioSubsystem::AudioSubsystem()
-{
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, productName);
-    // Qt runs the process: SDL's own SIGINT/SIGTERM handlers would turn `kill` or the end of the session
-    // into an SDL event that nobody reads, and the player would not quit.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        throw Failure(std::string("Cannot start the sound system: ") + SDL_GetError());
-}
-
-SdlOutput::AudioSubsystem::~AudioSubsystem() { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
-
 SdlOutput::SdlOutput(std::size_t bufferFrames)
 {
-    SDL_AudioSpec want{};
-    // The default device's own rate where SDL can tell it, so that the sound server need not resample what
-    // the decoders already resample; 48 kHz otherwise.
-    SDL_AudioSpec native{};
-    char* name = nullptr;
-    const bool known = SDL_GetDefaultAudioInfo(&name, &native, 0) == 0;
-    SDL_free(name);
-    want.freq = known && native.freq >= 8000 && native.freq <= 384000 ? native.freq : 48000;
-    want.format = AUDIO_F32SYS;
-    want.channels = 2;
-    want.samples = static_cast<Uint16>(std::clamp<std::size_t>(bufferFrames, 64, 32768));
-    want.callback = &SdlOutput::callback;
-    want.userdata = this;
-    SDL_AudioSpec got{};
-    // Any rate the device prefers (the decoders resample to it), but always float stereo (SDL converts).
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &got, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
-    if (device_ == 0)
-        throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
-    format_ = OutputFormat{got.freq, 2};
-    periodFrames_ = got.samples;
-    // PipeWire and JACK call back from their graph's real-time thread, where waiting would stall other
-    // programs' sound too: there the output feeds silence while idle instead of resting.
-    const std::string driver = SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "";
-    mayRest_ = driver != "pipewire" && driver != "jack";
+    periodFrames_ = std::clamp<std::size_t>(bufferFrames, 64, 32768);
+    int rate = 48000;
+    if (startSubsystem()) {
+        SDL_AudioSpec native{};
+        char* name = nullptr;
+        // Asks the driver (PulseAudio: the server's default sink) without opening a stream.
+        if (SDL_GetDefaultAudioInfo(&name, &native, 0) == 0 && native.freq >= 8000 && native.freq <= 384000)
+            rate = native.freq;
+        SDL_free(name);
+    }
+    format_ = OutputFormat{rate, 2};
 }
 
 SdlOutput::~SdlOutput()
 {
-    halt();
-    SDL_CloseAudioDevice(device_);
+    close();
+    stopSubsystem();
 }
 
-void SdlOutput::start(Render render)
+bool SdlOutput::startSubsystem()
 {
-    render_ = std::move(render);
+    if (subsystem_)
+        return true;
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, productName);
+    // Qt runs the process: SDL's own SIGINT/SIGTERM handlers would turn `kill` or the end of the session
+    // into an SDL event that nobody reads, and the player would not quit.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    subsystem_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return subsystem_;
+}
+
+void SdlOutput::stopSubsystem()
+{
+    if (subsystem_)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    subsystem_ = false;
+}
+
+void SdlOutput::open()
+{
+    if (device_ != 0)
+        return;
+    if (!startSubsystem())
+        throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
+    SDL_AudioSpec want{};
+    want.freq = format_.sampleRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = static_cast<Uint8>(format_.channels);
+    want.samples = static_cast<Uint16>(periodFrames_);
+    want.callback = &SdlOutput::callback;
+    want.userdata = this;
+    SDL_AudioSpec got{};
+    // No changes allowed: SDL converts to whatever the device runs at, so the engine's format never changes.
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &got, 0);
+    if (device_ == 0) {
+        const std::string reason = SDL_GetError();
+        stopSubsystem();
+        throw Failure("Cannot open the audio device: " + reason);
+    }
+    driver_ = SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "";
+    lastCallback_ = {};
+    aheadFrames_ = 0;
+    bufferFrames_ = 0;
     SDL_PauseAudioDevice(device_, 0);
 }
 
-void SdlOutput::halt()
+void SdlOutput::close()
 {
-    {
-        std::lock_guard lock(restMutex_);
-        halted_.store(true);
-    }
-    restWake_.notify_all();
-    // Waits for a callback in progress; none runs render after this.
-    SDL_LockAudioDevice(device_);
-    SDL_UnlockAudioDevice(device_);
+    if (device_ == 0)
+        return;
+    const bool lost = SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+    // Waits for a callback in progress, and lets the device play out what it holds.
+    SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    if (lost)
+        stopSubsystem();
+}
+
+bool SdlOutput::closesWhenIdle() const
+{
+    // The disk driver starts its file afresh at each opening, and a file is nobody's work to idle.
+    return driver_ != "disk";
 }
 
 std::int64_t SdlOutput::clockMicros() const
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-void SdlOutput::wake()
-{
-    {
-        std::lock_guard lock(restMutex_);
-        woken_ = true;
-    }
-    restWake_.notify_all();
 }
 
 double SdlOutput::framesSince(std::chrono::steady_clock::time_point then, std::chrono::steady_clock::time_point now) const
@@ -95,14 +108,13 @@ double SdlOutput::framesSince(std::chrono::steady_clock::time_point then, std::c
 
 std::int64_t SdlOutput::delayFrames() const
 {
-    // The device plays on while render works (it may wait for the next track): what was ahead drains.
     const auto drained = static_cast<std::int64_t>(framesSince(lastCallback_, std::chrono::steady_clock::now()));
     return bufferFrames_ + std::max<std::int64_t>(aheadFrames_ - drained, 0);
 }
 
 std::string SdlOutput::lostReason() const
 {
-    if (!halted_.load() && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED)
+    if (device_ != 0 && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED)
         return "it was disconnected or the sound server stopped";
     return {};
 }
@@ -115,24 +127,10 @@ void SdlOutput::callback(void* self, std::uint8_t* stream, int length)
 
 void SdlOutput::fill(std::span<float> out)
 {
-    {
-        // Resting lets the device run dry, so the server idles and the next sound starts without old silence
-        // in front of it.
-        std::unique_lock lock(restMutex_);
-        if (resting_)
-            restWake_.wait(lock, [this] { return woken_ || halted_.load(); });
-        resting_ = false;
-        woken_ = false;
-    }
-    if (halted_.load() || !render_) {
-        std::fill(out.begin(), out.end(), 0.0f);
-        return;
-    }
-
     // SDL cannot tell how much the device still holds ahead of this buffer. At the steady period assume a
     // whole buffer (PulseAudio here holds 50-65 ms ahead of an 85 ms one): the position may lag what is heard
-    // by a fraction of a buffer but never runs ahead of it. A late callback finds that much less; one after a
-    // rest finds the device empty.
+    // by a fraction of a buffer but never runs ahead of it. A late callback finds that much less; the first one
+    // after an opening finds the device empty.
     const auto frames = static_cast<std::int64_t>(out.size() / 2);
     const auto now = std::chrono::steady_clock::now();
     const auto elapsed = framesSince(lastCallback_, now);
@@ -140,12 +138,7 @@ void SdlOutput::fill(std::span<float> out)
     aheadFrames_ = static_cast<std::int64_t>(std::clamp(2.0 * period - elapsed, 0.0, period));
     lastCallback_ = now;
     bufferFrames_ = frames;
-
-    if (!render_(out)) {
-        std::lock_guard lock(restMutex_);
-        resting_ = mayRest_ && !woken_;
-        woken_ = false;
-    }
+    render_(out);
 }
 
 }  // namespace tamro::audio
