@@ -1,6 +1,7 @@
 // How long the worst files a user may meet hold the window: each action the UI thread runs on them, timed
 // from the click's handler to its end (the list or the message box painted). Target: 250 ms for every one.
 #include "base/failure.h"
+#include "platform/audio/mpeg_audio_index.h"
 #include "platform/audio/open_decoder.h"
 #include "platform/audio/sound_file.h"
 #include "playlist/playlist_files.h"
@@ -16,9 +17,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -111,6 +114,76 @@ std::string start(const std::string& path)
     }
 }
 
+// The audio frames of an MP3 (no tags, no Xing/Info frame) and its first frame, to build large files from.
+struct Frames {
+    std::string audio;
+    std::string first;
+    std::int64_t count = 0;
+};
+Frames framesOf(const std::string& mp3)
+{
+    auto index = audio::indexMpegAudio(static_cast<std::int64_t>(mp3.size()), [&](std::int64_t offset, std::span<std::uint8_t> out) {
+        const auto from = static_cast<std::size_t>(std::min<std::int64_t>(offset, static_cast<std::int64_t>(mp3.size())));
+        const std::size_t n = std::min(out.size(), mp3.size() - from);
+        std::memcpy(out.data(), mp3.data() + from, n);
+        return n;
+    });
+    if (!index)
+        std::abort();
+    const auto begin = static_cast<std::size_t>(index->frames.front().offset);
+    const auto end = static_cast<std::size_t>(index->frames.back().offset + index->frames.back().size);
+    const auto id3 = static_cast<std::size_t>(mp3.find('\xFF'));
+    return {mp3.substr(begin, end - begin), mp3.substr(id3, begin - id3), static_cast<std::int64_t>(index->frames.size())};
+}
+
+// `frames` repeated to `size` bytes (whole copies), after `head`; returns the number of copies.
+std::int64_t writeRepeated(const std::string& name, const std::string& head, const std::string& frames, std::int64_t size)
+{
+    std::string block;
+    while (block.size() + frames.size() <= (std::size_t{64} << 20))
+        block += frames;
+    const auto perBlock = static_cast<std::int64_t>(block.size() / frames.size());
+    std::ofstream out(at(name), std::ios::binary);
+    out << head;
+    std::int64_t written = static_cast<std::int64_t>(head.size());
+    std::int64_t copies = 0;
+    while (written + static_cast<std::int64_t>(block.size()) <= size) {
+        out << block;
+        written += static_cast<std::int64_t>(block.size());
+        copies += perBlock;
+    }
+    while (written + static_cast<std::int64_t>(frames.size()) <= size) {
+        out << frames;
+        written += static_cast<std::int64_t>(frames.size());
+        ++copies;
+    }
+    return copies;
+}
+
+std::string be32(std::uint32_t value)
+{
+    return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+// The length a walk of every frame finds (what the file's start gave before large files were walked only so far).
+std::string wholeWalk(const std::string& path)
+{
+    const auto file = audio::SoundFile::open(path);
+    const auto index = audio::indexMpegAudio(file.size(), [&](std::int64_t offset, std::span<std::uint8_t> out) { return file.readAt(offset, out); },
+                                             std::numeric_limits<std::int64_t>::max());
+    return std::to_string(index->lengthSamples / index->sampleRate) + " s";
+}
+
+// What a seek in the middle of a large file costs the UI thread: the seek and the first device buffer after it.
+std::string seekTo(audio::Decoder& decoder, double fraction)
+{
+    const auto frame = static_cast<std::int64_t>(static_cast<double>(decoder.lengthFrames()) * fraction);
+    decoder.seek(frame);
+    std::vector<float> buffer(8192 * 2);
+    const std::size_t got = decoder.read(buffer.data(), 8192);
+    return "sought to " + std::to_string(frame / 48000) + " s, " + std::to_string(got) + " frames decoded";
+}
+
 // The playlist editor: the list at its laid-out size in a shown window, Load through a dialog's answer.
 struct Editor {
     QWidget window;
@@ -184,6 +257,31 @@ int main(int argc, char** argv)
         for (std::int64_t size = 0; size < 128 * (1 << 20); size += static_cast<std::int64_t>(frames.size()))
             out << frames;
     }
+    // Genuine large MP3s, frames of real files back to back: a constant bit rate with an Info frame in front and
+    // a variable one with a Xing frame in front, each counting the frames and bytes of the whole file; the
+    // variable one without a header; the constant one, 96 MiB of it, padded with zeros to 4 GiB.
+    {
+        const auto large = [](const std::string& name, const std::string& mp3, std::int64_t size, std::int64_t sparseSize) {
+            const Frames frames = framesOf(mp3);
+            std::string header = frames.first;
+            const std::int64_t copies = writeRepeated(name, header, frames.audio, size);
+            const auto tag = header.find("Xing") != std::string::npos ? header.find("Xing") : header.find("Info");
+            if (tag != std::string::npos) {
+                // Flags 0x0F: the counts of frames and bytes follow the flags.
+                header.replace(tag + 8, 4, be32(static_cast<std::uint32_t>(frames.count * copies)));
+                header.replace(tag + 12, 4, be32(static_cast<std::uint32_t>(static_cast<std::int64_t>(header.size()) +
+                                                                            copies * static_cast<std::int64_t>(frames.audio.size()))));
+                std::fstream patch(at(name), std::ios::binary | std::ios::in | std::ios::out);
+                patch << header;
+            }
+            if (sparseSize > 0)
+                fs::resize_file(at(name), static_cast<std::uintmax_t>(sparseSize));
+        };
+        large("large-cbr.mp3", mp3, 4 * GiB - 1, 0);
+        large("large-vbr-xing.mp3", fixture("tone-vbr-lame.mp3"), GiB, 0);
+        writeRepeated("large-vbr.mp3", "", framesOf(fixture("tone-vbr-noheader.mp3")).audio, GiB);
+        large("large-cbr-padded.mp3", mp3, 96 << 20, 4 * GiB - 1);
+    }
     const struct {
         const char* name;
         const char* what;
@@ -196,9 +294,24 @@ int main(int argc, char** argv)
         {"zeros.wav", "4 GiB of zeros named .wav (sparse)"},
         {"scattered.mp3", "4 GiB: a 4 s MP3 every 64 MiB, zeros between (sparse)"},
         {"long.mp3", "128 MiB of real MP3 frames back to back"},
+        {"large-cbr.mp3", "4 GiB of genuine CBR MP3 frames (128 kbit/s), an Info frame in front"},
+        {"large-vbr-xing.mp3", "1 GiB of genuine VBR MP3 frames, a Xing frame in front counting them"},
+        {"large-vbr.mp3", "1 GiB of genuine VBR MP3 frames, no header"},
+        {"large-cbr-padded.mp3", "96 MiB of genuine CBR MP3 frames padded with zeros to 4 GiB (sparse)"},
     };
-    for (const auto& sound : sounds)
+    for (const auto& sound : sounds) {
         rows.push_back(measure(std::string("Start: ") + sound.what, 5, [&] { return start(at(sound.name)); }));
+        const std::string name = sound.name;
+        if (name == "long.mp3" || name == "large-vbr-xing.mp3" || name == "large-vbr.mp3" || name == "large-cbr-padded.mp3")
+            rows.back().outcome += " (every frame walked: " + wholeWalk(at(name)) + ")";
+    }
+    for (const char* name : {"large-cbr.mp3", "large-vbr-xing.mp3", "large-vbr.mp3"}) {
+        auto decoder = audio::openDecoder(at(name), {48000, 2});
+        const double fractions[] = {0.5, 0.999, 0.01};
+        for (const double fraction : fractions)
+            rows.push_back(measure(std::string("Seek: ") + name + " to " + std::to_string(fraction).substr(0, 5) + " of it, first buffer decoded", 5,
+                                   [&] { return seekTo(*decoder, fraction); }));
+    }
 
     // Playlists: one line of 10 MB among ordinary ones; the whole read limit of short lines.
     {

@@ -3,6 +3,7 @@
 #include "platform/audio/ffmpeg_decoder.h"
 
 #include "platform/audio/decoded_stream.h"
+#include "platform/audio/mpeg_audio_index.h"
 
 #include "base/failure.h"
 #include "support/sound_fixtures.h"
@@ -354,6 +355,50 @@ TEST(FfmpegDecoder, AFileThatShrinksWhilePlayingEndsWhereItsDataEnds)
         const double played = 0.5 + static_cast<double>(rest.size() / 2) / 44100.0;
         EXPECT_GT(played, 1.5) << name;
         EXPECT_LT(played, 0.6 * static_cast<double>(length) / 44100.0) << name;
+        std::filesystem::remove(path);
+    }
+}
+
+// An MP3 larger than what is walked on opening: the tone's frames back to back, 72 MiB (about 80 minutes). Its
+// length is the copies' whole; a seek past the walked frames lands in the right half of the right copy.
+TEST(FfmpegDecoder, ALargeMp3PlaysAndSeeksPastTheFramesWalkedOnOpening)
+{
+    for (const char* name : {"tone-cbr.mp3", "tone-vbr-noheader.mp3"}) {
+        std::ifstream in(soundFixture(name), std::ios::binary);
+        const std::string mp3((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const auto read = [&mp3](std::int64_t offset, std::span<std::uint8_t> out) {
+            const std::size_t n = std::min(out.size(), mp3.size() - static_cast<std::size_t>(offset));
+            std::memcpy(out.data(), mp3.data() + offset, n);
+            return n;
+        };
+        const auto one = indexMpegAudio(static_cast<std::int64_t>(mp3.size()), read);
+        ASSERT_TRUE(one) << name;
+        const auto begin = static_cast<std::size_t>(one->frames.front().offset);
+        const std::string frames = mp3.substr(begin, static_cast<std::size_t>(one->frames.back().offset + one->frames.back().size) - begin);
+        const std::int64_t copies = (std::int64_t{72} << 20) / static_cast<std::int64_t>(frames.size());
+        const auto path = std::filesystem::temp_directory_path() / ("tamro-large-" + std::to_string(::getpid()) + "-" + name);
+        {
+            std::string block;
+            for (int i = 0; i < 64; ++i)
+                block += frames;
+            std::ofstream out(path, std::ios::binary);
+            for (std::int64_t i = 0; i < copies / 64; ++i)
+                out << block;
+            for (std::int64_t i = 0; i < copies % 64; ++i)
+                out << frames;
+        }
+        const std::int64_t copyLength = static_cast<std::int64_t>(one->frames.size()) * 1152;
+        auto decoder = openFfmpegDecoder(SoundFile::open(path.string()), cd);
+        EXPECT_EQ(decoder->lengthFrames(), copies * copyLength) << name;
+
+        for (const std::int64_t copy : {std::int64_t{3}, copies * 19 / 20, copies - 1}) {
+            decoder->seek(copy * copyLength + 44100 / 2);
+            EXPECT_NEAR(toneNow(*decoder, cd), 440.0, 3.0) << name << ", copy " << copy;
+            decoder->seek(copy * copyLength + 3 * 44100);
+            EXPECT_NEAR(toneNow(*decoder, cd), 880.0, 3.0) << name << ", copy " << copy;
+        }
+        decoder->seek(decoder->lengthFrames() - 44100);
+        EXPECT_EQ(readToEnd(*decoder, 2).size(), 2u * 44100) << name;
         std::filesystem::remove(path);
     }
 }

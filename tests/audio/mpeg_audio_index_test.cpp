@@ -67,7 +67,7 @@ Bytes ape()
 }
 
 // A first frame carrying an "Info" tag with a LAME tag: 576 samples of encoder delay, 1000 of padding.
-Bytes lameFrame(std::uint32_t frameCount)
+Bytes lameFrame(std::uint32_t frameCount, std::uint32_t byteCount = 0)
 {
     Bytes frame(36, 0);
     std::copy(std::begin(header), std::end(header), frame.begin());
@@ -76,7 +76,9 @@ Bytes lameFrame(std::uint32_t frameCount)
     frame.insert(frame.end(), {0, 0, 0, 0x0F});  // frames, bytes, TOC and quality present
     frame.insert(frame.end(), {static_cast<std::uint8_t>(frameCount >> 24), static_cast<std::uint8_t>(frameCount >> 16),
                                static_cast<std::uint8_t>(frameCount >> 8), static_cast<std::uint8_t>(frameCount)});
-    frame.resize(frame.size() + 4 + 100 + 4, 0);
+    frame.insert(frame.end(), {static_cast<std::uint8_t>(byteCount >> 24), static_cast<std::uint8_t>(byteCount >> 16),
+                               static_cast<std::uint8_t>(byteCount >> 8), static_cast<std::uint8_t>(byteCount)});
+    frame.resize(frame.size() + 100 + 4, 0);
     Bytes lame = text("LAME3.100");
     lame.resize(21, 0);
     // delay 576 = 0x240, padding 1000 = 0x3E8, twelve bits each
@@ -86,14 +88,49 @@ Bytes lameFrame(std::uint32_t frameCount)
     return frame;
 }
 
-std::optional<MpegAudioIndex> index(const Bytes& file)
+ReadAt reader(const Bytes& file)
 {
-    return indexMpegAudio(static_cast<std::int64_t>(file.size()), [&file](std::int64_t offset, std::span<std::uint8_t> out) {
+    return [&file](std::int64_t offset, std::span<std::uint8_t> out) {
         const auto from = static_cast<std::size_t>(std::min<std::int64_t>(offset, static_cast<std::int64_t>(file.size())));
         const std::size_t n = std::min(out.size(), file.size() - from);
         std::memcpy(out.data(), file.data() + from, n);
         return n;
-    });
+    };
+}
+
+std::optional<MpegAudioIndex> index(const Bytes& file, std::int64_t walkLimit = defaultWalkLimit)
+{
+    return indexMpegAudio(static_cast<std::int64_t>(file.size()), reader(file), walkLimit);
+}
+
+// Constant bit rate as an encoder pads it: 128 kbit/s at 44.1 kHz averages 417.96 bytes, so most frames
+// carry the padding byte.
+Bytes paddedFrames(int count)
+{
+    Bytes out;
+    const auto ideal = [](std::int64_t frames) { return frames * 144 * 128000 / 44100; };
+    for (int i = 0; i < count; ++i) {
+        const auto size = static_cast<std::size_t>(ideal(i + 1) - ideal(i));
+        out.insert(out.end(), {0xFF, 0xFB, static_cast<std::uint8_t>(size == 418 ? 0x92 : 0x90), 0x44});
+        out.resize(out.size() + size - 4, 0x55);
+    }
+    return out;
+}
+
+// Variable bit rate: 64, 128, 160 and 192 kbit/s frames in a fixed pseudo-random order.
+Bytes vbrFrames(int count)
+{
+    static constexpr std::uint8_t rates[] = {0x50, 0x90, 0xA0, 0xB0};
+    static constexpr std::size_t sizes[] = {208, 417, 522, 626};
+    Bytes out;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1103515245 + 12345;
+        const std::size_t pick = (seed >> 16) % 4;
+        out.insert(out.end(), {0xFF, 0xFB, rates[pick], 0x44});
+        out.resize(out.size() + sizes[pick] - 4, 0x55);
+    }
+    return out;
 }
 
 struct Case {
@@ -147,6 +184,117 @@ TEST(MpegAudioIndex, FindsNothingInWhatHoldsNoFrames)
     const Bytes none[] = {{}, text("RIFF....WAVEfmt "), id3v2(), id3v1(), lonelyHeader, {0xFF, 0xFB, 0x90}};
     for (const auto& file : none)
         EXPECT_FALSE(index(file)) << file.size();
+}
+
+// A large file is walked only so far on opening; the rest is counted from a header that fits or from the size.
+TEST(MpegAudioIndex, CountsALargeFileFromItsHeaderOrSizeAsAWholeWalkWould)
+{
+    const Bytes vbr = vbrFrames(3000);
+    const auto vbrBytes = static_cast<std::uint32_t>(vbr.size() + frameSize);
+    const struct {
+        const char* name;
+        Bytes file;
+    } cases[] = {
+        {"constant bit rate", frames(3000)},
+        {"constant bit rate, padded", paddedFrames(3001)},
+        {"constant bit rate, truncated last frame", paddedFrames(3001) + Bytes(300, 0x55)},
+        {"constant bit rate between tags", id3v2() + paddedFrames(2999) + ape() + id3v1()},
+        {"constant bit rate with an Info tag", lameFrame(3000, 3001 * frameSize) + frames(3000)},
+        {"variable bit rate with a Xing tag that fits", lameFrame(3000, vbrBytes) + vbr},
+        {"variable bit rate with a Xing tag, tags around", id3v2() + lameFrame(3000, vbrBytes) + vbr + id3v1()},
+        // Where the frames stop before the end, not at the size.
+        {"constant bit rate padded with zeros", paddedFrames(3001) + Bytes(3 << 20, 0)},
+        {"variable bit rate with a Xing tag, padded with zeros", lameFrame(3000, vbrBytes) + vbr + Bytes(3 << 20, 0) + id3v1()},
+    };
+    std::vector<std::pair<std::string, Bytes>> all;
+    for (const auto& c : cases)
+        all.emplace_back(c.name, c.file);
+    // Every phase of the padding at the end, where a count from the size alone is a frame out.
+    for (int count = 3001; count < 3024; ++count)
+        all.emplace_back("padded, " + std::to_string(count) + " frames", paddedFrames(count));
+    for (const auto& [name, file] : all) {
+        const auto whole = index(file);
+        const auto large = index(file, 64 * 1024);
+        ASSERT_TRUE(whole && large) << name;
+        EXPECT_TRUE(whole->complete) << name;
+        EXPECT_FALSE(large->complete) << name;
+        EXPECT_LT(large->frames.size(), whole->frames.size() / 4) << name;
+        EXPECT_EQ(large->frameCount, static_cast<std::int64_t>(whole->frames.size())) << name;
+        EXPECT_EQ(large->skipStart, whole->skipStart) << name;
+        EXPECT_EQ(large->lengthSamples, whole->lengthSamples) << name;
+    }
+}
+
+// Without a header that fits, a variable bit rate is counted at the mean of the frames walked: near, bounded.
+TEST(MpegAudioIndex, EstimatesALargeVariableFileWithoutAFittingHeader)
+{
+    const Bytes vbr = vbrFrames(4000);
+    const auto bytes = static_cast<std::uint32_t>(vbr.size() + frameSize);
+    const struct {
+        const char* name;
+        Bytes file;
+    } cases[] = {
+        {"no header", vbr},
+        {"a Xing tag counting twice the frames", lameFrame(8000, bytes) + vbr},
+        {"a Xing tag counting twice the bytes", lameFrame(4000, 2 * bytes) + vbr},
+        {"a Xing tag without its count of bytes", lameFrame(4000) + vbr},
+    };
+    for (const auto& c : cases) {
+        const auto large = index(c.file, 256 * 1024);
+        ASSERT_TRUE(large) << c.name;
+        EXPECT_FALSE(large->complete) << c.name;
+        EXPECT_NEAR(static_cast<double>(large->frameCount), 4000.0, 4000.0 * 0.05) << c.name;
+        EXPECT_NE(large->frameCount, 8000) << c.name;
+        EXPECT_NEAR(static_cast<double>(large->lengthSamples), 4000.0 * 1152, 4000.0 * 1152 * 0.05) << c.name;
+    }
+}
+
+// Past the frames walked on opening: read in order they are the whole walk's frames, with their numbers; a
+// restart lands on the frame asked for where the bit rate is constant, on a real frame near it otherwise.
+TEST(MpegAudioIndex, WalkerFindsTheFramesBeyondTheWalkedOnes)
+{
+    const Bytes cbr = id3v2() + paddedFrames(3001) + id3v1();
+    const Bytes vbr = vbrFrames(3000);
+    const struct {
+        const char* name;
+        const Bytes& file;
+        bool exactSeek;
+    } cases[] = {{"constant", cbr, true}, {"variable", vbr, false}};
+    for (const auto& c : cases) {
+        const auto whole = index(c.file);
+        auto large = index(c.file, 64 * 1024);
+        ASSERT_TRUE(whole && large) << c.name;
+        const auto walked = static_cast<std::int64_t>(large->frames.size());
+        const auto total = static_cast<std::int64_t>(whole->frames.size());
+        MpegFrameWalker walker(*large, reader(c.file));
+
+        for (const std::int64_t target : {std::int64_t{0}, walked - 1, walked, walked + 1, total / 2, total - 2, total - 1}) {
+            walker.restart(target);
+            const auto found = walker.next();
+            ASSERT_TRUE(found) << c.name << " " << target;
+            const auto at = std::find_if(whole->frames.begin(), whole->frames.end(),
+                                         [&](const MpegFrame& f) { return f.offset == found->frame.offset; });
+            ASSERT_NE(at, whole->frames.end()) << c.name << " " << target << ": not a frame";
+            EXPECT_EQ(at->size, found->frame.size) << c.name << " " << target;
+            EXPECT_EQ(found->number, target) << c.name << " " << target;
+            if (c.exactSeek || target <= walked)
+                EXPECT_EQ(at - whole->frames.begin(), target) << c.name << " " << target;
+            else
+                EXPECT_NEAR(static_cast<double>(at - whole->frames.begin()), static_cast<double>(target), total * 0.05) << c.name;
+        }
+
+        walker.restart(0);
+        std::vector<MpegFrame> inOrder;
+        while (const auto found = walker.next()) {
+            ASSERT_EQ(found->number, static_cast<std::int64_t>(inOrder.size())) << c.name;
+            inOrder.push_back(found->frame);
+        }
+        ASSERT_EQ(inOrder.size(), whole->frames.size()) << c.name;
+        for (std::size_t i = 0; i < inOrder.size(); ++i)
+            ASSERT_EQ(inOrder[i].offset, whole->frames[i].offset) << c.name << " " << i;
+        // Walked on in order, the index has grown to every frame: a later seek back lands exactly.
+        EXPECT_EQ(large->frames.size(), whole->frames.size()) << c.name;
+    }
 }
 
 }  // namespace

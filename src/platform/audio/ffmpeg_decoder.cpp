@@ -157,11 +157,16 @@ int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
     return AVERROR(EPERM);
 }
 
-// MP1/MP2/MP3, framed from the index: the length is exact and a seek lands on the sample.
+// MP1/MP2/MP3, framed from the index: the length is exact and a seek lands on the sample (in a large file, past
+// the frames walked on opening, the length is as the header or the bit rate gives it, and a seek lands where
+// the bit rate puts the frame).
 class MpegAudioDecoder final : public DecodedStream {
 public:
     MpegAudioDecoder(SoundFile file, MpegAudioIndex index, const OutputFormat& out)
-        : DecodedStream(out, index.sampleRate, index.lengthSamples), file_(std::move(file)), index_(std::move(index))
+        : DecodedStream(out, index.sampleRate, index.lengthSamples),
+          file_(std::move(file)),
+          index_(std::move(index)),
+          walker_(index_, [this](std::int64_t offset, std::span<std::uint8_t> bytes) { return file_.readAt(offset, bytes); })
     {
         AVCodecParameters* parameters = avcodec_parameters_alloc();
         if (!parameters)
@@ -195,17 +200,19 @@ public:
 protected:
     std::optional<Decoded> nextFrame() override
     {
-        if (next_ >= index_.frames.size())
+        if (ended_)
             return std::nullopt;
-        const std::size_t number = next_++;
-        const std::int64_t position = static_cast<std::int64_t>(number) * index_.samplesPerFrame - index_.skipStart;
-        const MpegFrame& frame = index_.frames[number];
+        const auto found = walker_.next();
+        if (!found)
+            return std::nullopt;
+        const std::int64_t position = found->number * index_.samplesPerFrame - index_.skipStart;
+        const MpegFrame frame = found->frame;
         av_packet_unref(packet_.get());
         if (av_new_packet(packet_.get(), static_cast<int>(frame.size)) != 0)
             return Decoded{silence_.get(), position};
         // A file cut short since it was opened (still being written, or truncated) ends where its data ends.
         if (file_.readAt(frame.offset, {packet_->data, frame.size}) != frame.size) {
-            next_ = index_.frames.size();
+            ended_ = true;
             return std::nullopt;
         }
         if (avcodec_send_packet(codec_.get(), packet_.get()) == 0 && avcodec_receive_frame(codec_.get(), frame_.get()) == 0)
@@ -219,18 +226,20 @@ protected:
         // before that: decode a few ahead of the target and discard them.
         const std::int64_t preroll = index_.layer == 3 ? 10 : 2;
         const std::int64_t frame = (sample + index_.skipStart) / index_.samplesPerFrame;
-        next_ = static_cast<std::size_t>(std::clamp<std::int64_t>(frame - preroll, 0, static_cast<std::int64_t>(index_.frames.size())));
+        walker_.restart(std::clamp<std::int64_t>(frame - preroll, 0, index_.frameCount));
+        ended_ = false;
         avcodec_flush_buffers(codec_.get());
     }
 
 private:
     SoundFile file_;
     MpegAudioIndex index_;
+    MpegFrameWalker walker_;
     CodecContextPtr codec_;
     FramePtr frame_;
     FramePtr silence_;
     PacketPtr packet_;
-    std::size_t next_ = 0;
+    bool ended_ = false;  // the file was found cut short: no frame after this until a seek
 };
 
 // Everything else, through FFmpeg's demuxer for the format.
