@@ -1,10 +1,11 @@
 #include "player/display_schedule.h"
 
+#include "base/failure.h"
+
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <limits>
 #include <utility>
 
@@ -72,7 +73,7 @@ void DisplaySchedule::run()
     double position = std::numeric_limits<double>::quiet_NaN();
     try {
         position = play_.position();
-    } catch (const std::exception&) {
+    } catch (const Failure&) {
         // The ticks have reported it; look again at the ceiling.
     }
     timer_->start(untilRoundedChange(position, motion.startsIn, ceiling), [this] { run(); });
