@@ -169,8 +169,23 @@ choose_file() {
     dialog=$(wait_window '^(Open|Save As)$') || fail "no file dialog"
     wait_until 20 "the file dialog to take the keyboard" has_focus "$dialog"
     xdotool type --delay 5 "$path"
-    xdotool key Return
-    wait_until 30 "the file dialog to close" closed "$dialog"
+    # The name field's completer may still hold its pop-up when Enter comes (a busy machine, a sanitizer
+    # build): that Enter only closes the pop-up, so Enter again while the dialog stays open.
+    for _ in 1 2 3 4 5 6; do
+        xdotool key Return
+        wait_until_or_not 5 closed "$dialog" && return 0
+    done
+    fail "waited 30 s for the file dialog to close"
+}
+
+# As wait_until, but answers false instead of failing when the time is up.
+wait_until_or_not() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
 }
 
 has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
