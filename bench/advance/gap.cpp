@@ -7,6 +7,7 @@
 #include "bench/engine/capture.h"
 #include "platform/audio/engine_factory.h"
 #include "platform/media_player.h"
+#include "support/forwarding_media_player.h"
 #include "support/tone_wav.h"
 
 #include <QApplication>
@@ -89,32 +90,17 @@ private:
 
 // The engine as the window sees it, noting when each end of track reaches the window: the moment the advance
 // moves the title line to the next track.
-class TimedEnds final : public tamro::MediaPlayer {
+class TimedEnds final : public tamro::testing::ForwardingMediaPlayer {
 public:
-    explicit TimedEnds(std::unique_ptr<tamro::MediaPlayer> engine) : engine_(std::move(engine)) {}
-    void setFileName(const std::string& path) override { engine_->setFileName(path); }
-    void play() override { engine_->play(); }
-    void stop() override { engine_->stop(); }
-    double length() override { return engine_->length(); }
-    double position() override { return engine_->position(); }
-    void setPosition(double seconds) override { engine_->setPosition(seconds); }
+    using ForwardingMediaPlayer::ForwardingMediaPlayer;
     void setEndOfTrackHandler(EndOfTrackHandler handler) override
     {
-        engine_->setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {
+        inner().setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {
             ends.push_back(tamro::bench::Clock::now());
             handler(code);
         });
     }
-#if __has_include("platform/audio/thread_rules.h")
-    Motion motion() override { return engine_->motion(); }
-    void setMotionHandler(std::function<void()> handler) override { engine_->setMotionHandler(std::move(handler)); }
-    const std::string& loadedFile() const override { return engine_->loadedFile(); }
-    bool isPlaying() const override { return engine_->isPlaying(); }
-#endif
     std::vector<tamro::bench::Clock::time_point> ends;
-
-private:
-    std::unique_ptr<tamro::MediaPlayer> engine_;
 };
 
 double median(std::vector<double> v)

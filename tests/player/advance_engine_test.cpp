@@ -4,6 +4,7 @@
 #include "platform/audio/engine.h"
 #include "platform/audio/open_decoder.h"
 #include "platform/audio/sdl_output.h"
+#include "support/forwarding_media_player.h"
 #include "player/random_source.h"
 
 #include "support/recording_output.h"
@@ -107,7 +108,7 @@ void runEvents(std::chrono::milliseconds duration)
 
 // The engine as the window sees it, noting when each end of track reaches the window's handler and when
 // that handler is done.
-class TimedPlayer final : public MediaPlayer {
+class TimedPlayer final : public testing::ForwardingMediaPlayer {
 public:
     using Clock = testing::RecordingOutput::Clock;
     struct Timing {
@@ -115,22 +116,12 @@ public:
     };
 
     explicit TimedPlayer(std::unique_ptr<MediaPlayer> engine, std::vector<Timing>& timings)
-        : engine_(std::move(engine)), timings_(timings)
+        : ForwardingMediaPlayer(std::move(engine)), timings_(timings)
     {
     }
-    void setFileName(const std::string& path) override { engine_->setFileName(path); }
-    void play() override { engine_->play(); }
-    void stop() override { engine_->stop(); }
-    double length() override { return engine_->length(); }
-    double position() override { return engine_->position(); }
-    void setPosition(double seconds) override { engine_->setPosition(seconds); }
-    Motion motion() override { return engine_->motion(); }
-    void setMotionHandler(std::function<void()> handler) override { engine_->setMotionHandler(std::move(handler)); }
-    const std::string& loadedFile() const override { return engine_->loadedFile(); }
-    bool isPlaying() const override { return engine_->isPlaying(); }
     void setEndOfTrackHandler(EndOfTrackHandler handler) override
     {
-        engine_->setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {
+        inner().setEndOfTrackHandler([this, handler = std::move(handler)](std::int32_t code) {
             const auto reported = Clock::now();
             handler(code);
             timings_.push_back({reported, Clock::now()});
@@ -138,7 +129,6 @@ public:
     }
 
 private:
-    std::unique_ptr<MediaPlayer> engine_;
     std::vector<Timing>& timings_;
 };
 
