@@ -43,7 +43,9 @@ public:
     };
     virtual Motion motion() = 0;
     // Called on the UI thread, posted and coalesced, when the position starts moving on its own after motion()
-    // last said it would not (the first buffer after a rest or a seek, a device that comes back, ...).
+    // last said it would not (the first buffer after a rest or a seek, a device that comes back, ...), and when
+    // it steps ahead of the course motion() last said by more than a few milliseconds (a device that calls back
+    // early), so that what was planned from that course is planned again.
     virtual void setMotionHandler(std::function<void()> handler) = 0;
 
     // Called on the UI thread, once for each track that played to its end, as its last samples go to the device

@@ -42,13 +42,16 @@ public:
     void open() override { open_ = true; }
     void close() override { open_ = false; }
     bool closesWhenIdle() const override { return false; }
-    std::int64_t delayFrames() const override { return 2 * period; }
+    std::int64_t delayFrames() const override { return delay; }
     std::int64_t clockMicros() const override { return now; }
     std::string lostReason() const override
     {
         std::lock_guard lock(mutex_);
         return open_ ? lost_ : std::string();
     }
+
+    // What the device says it holds; a session may change it between callbacks.
+    std::atomic<std::int64_t> delay{2 * period};
 
     void lose(std::string reason)
     {
@@ -141,6 +144,10 @@ public:
                 }
                 if (output_)
                     output_->renderOneBuffer();
+                // What the callback has the decode thread post reaches the UI thread in this millisecond.
+                if (auto* engine = dynamic_cast<audio::Engine*>(window.Play.get())) {
+                    EXPECT_TRUE(engine->waitUntilBuffered(5s));
+                }
                 ++buffers;
             }
             now = ms * 1000;
@@ -315,6 +322,30 @@ Recording overflowSession(Ticks ticks)
     return {s.shown, s.heard, s.scheduledTicks()};
 }
 
+// The real engine playing one long tone on a device that, every 100 ms, says it holds 40 ms less than before
+// (as one that calls back early does): each time the position steps ahead of the course the display planned from.
+Recording steppingSession()
+{
+    constexpr std::int64_t step = rate * 40 / 1000;
+    auto output = std::make_unique<ClockedOutput>();
+    ClockedOutput* device = output.get();
+    device->delay = 2 * period + 60 * step;
+    Session* session = nullptr;
+    auto engine = std::make_unique<audio::Engine>(
+        std::move(output),
+        [](const std::string&, const audio::OutputFormat& format) {
+            return std::make_unique<testing::SineDecoder>(440.0, 30 * rate, format);
+        },
+        [&session](std::function<void()> f) { session->post(std::move(f)); });
+    Session s(Ticks::scheduled, std::move(engine), device);
+    session = &s;
+    Session::Script script{{100, [](Session& s) { s.f().List1.setListIndex(0); s.click(s.f().cmdplay); }}};
+    for (std::int64_t ms = 3150; ms < 8000; ms += 100)
+        script.emplace(ms, [device](Session&) { device->delay -= step; });
+    s.run(script, 8000);
+    return {s.shown, s.heard, s.scheduledTicks()};
+}
+
 void expectSameDisplay(const Recording& everyMillisecond, const Recording& scheduled)
 {
     ASSERT_EQ(everyMillisecond.shown.size(), scheduled.shown.size());
@@ -362,6 +393,17 @@ TEST(DisplaySession, TheScheduleShowsWhatTicksEveryMillisecondShowedWithTheRealE
     EXPECT_EQ(scheduled.shown[2950].slider, 2) << "the drag sought";
     EXPECT_EQ(scheduled.shown[9900].clock, "00:02") << "the last track's tail shows its length";
     EXPECT_EQ(scheduled.shown[11250].clock, "00:03") << "sought while stopped";
+}
+
+TEST(DisplaySession, APositionThatStepsAheadOfThePlanIsShownWithoutWaitingForThePlannedTick)
+{
+    const Recording run = steppingSession();
+    ASSERT_TRUE(run.heard.back().has_value());
+    // 2.42 s of delay said at first, 1.96 s of it taken back in steps; played from 100 ms.
+    EXPECT_NEAR(*run.heard.back(), 8.0 - 0.1 - 2.42 + 1.96, 1.0) << "the steps moved the position on";
+    EXPECT_LE(longestLag(run), 20) << "ms from a new heard second to the slider";
+    std::printf("display lag at most %lld ms with the position stepping ahead; %d scheduled ticks in 8 s\n",
+                static_cast<long long>(longestLag(run)), run.scheduledTicks);
 }
 
 TEST(DisplaySession, APositionBeyond32BitsFailsTheSameTicks)

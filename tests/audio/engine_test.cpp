@@ -124,20 +124,62 @@ TEST_F(EngineTest, PositionIsFramesPulledLessTheDeviceDelay)
     }
 }
 
-TEST_F(EngineTest, BetweenCallbacksThePositionGlidesWithTheClockForAtMostOneBuffer)
+TEST_F(EngineTest, BetweenCallbacksThePositionGlidesWithTheClockUntilWhatWasHandedOutIsHeard)
 {
-    out->latencyFrames = 1024;
-    engine->setFileName("/music/b1000.wav");
-    pull(24000);
-    const double atCallback = seconds(24000 - 1024);
-    EXPECT_DOUBLE_EQ(engine->position(), atCallback);
-    out->idle(5000);
-    EXPECT_NEAR(engine->position(), atCallback + 0.005, 1.0 / rate);
-    out->idle(1'000'000);
-    EXPECT_NEAR(engine->position(), atCallback + 512.0 / rate, 2.0 / rate) << "no further than the device buffer";
+    struct Case {
+        std::int64_t latency;
+        std::int64_t glidesFrames;  // the furthest it goes without a callback
+    };
+    // A callback that comes late finds the position still gliding while the device holds frames; with less than
+    // a buffer said to be held, it still glides one buffer.
+    for (const Case c : {Case{1024, 1024}, Case{4096, 4096}, Case{256, 512}, Case{0, 512}}) {
+        SCOPED_TRACE("latency " + std::to_string(c.latency));
+        out->latencyFrames = c.latency;
+        engine->setFileName("/music/b1000.wav");
+        pull(24000);
+        const double atCallback = seconds(24000 - c.latency);
+        EXPECT_DOUBLE_EQ(engine->position(), atCallback);
+        out->idle(5000);
+        EXPECT_NEAR(engine->position(), atCallback + 0.005, 1.0 / rate);
+        EXPECT_TRUE(engine->motion().moving);
+        out->idle(1'000'000);
+        EXPECT_NEAR(engine->position(), atCallback + seconds(c.glidesFrames), 2.0 / rate)
+            << "no further than the device was given";
+        EXPECT_FALSE(engine->motion().moving);
+    }
     engine->stop();
     out->idle(5000);
     EXPECT_EQ(engine->position(), 0.0) << "a stopped position does not move";
+}
+
+TEST_F(EngineTest, UnevenCallbacksNeverStepThePositionBack)
+{
+    struct Callback {
+        std::int64_t lateMicros;  // after the one before
+        std::int64_t latency;     // what the device then says it holds
+    };
+    // The delay is estimated from when the device calls: a callback that comes late while the device says it
+    // holds as much as ever, taken alone, would put the position back by the lateness; the next one, holding
+    // less, puts it where the clock says again.
+    const Callback callbacks[] = {{0, 1024}, {3000, 1024}, {0, 880}, {5000, 880}, {0, 640},
+                                  {2000, 640}, {0, 544}, {0, 544}};
+    out->latencyFrames = 1024;
+    engine->setFileName("/music/b1000.wav");
+    pull(4096);
+    double last = engine->position();
+    std::int64_t idled = 0, pulled = 4096;
+    for (const Callback& c : callbacks) {
+        SCOPED_TRACE("late " + std::to_string(c.lateMicros) + " us, latency " + std::to_string(c.latency));
+        out->idle(c.lateMicros);
+        idled += c.lateMicros;
+        EXPECT_GE(engine->position(), last);
+        out->latencyFrames = c.latency;
+        pull(512);
+        pulled += 512;
+        last = engine->position();
+        EXPECT_NEAR(last, seconds(pulled - 1024) + static_cast<double>(idled) / 1e6, 1.0 / rate)
+            << "the callback leaves it on its course, with the clock";
+    }
 }
 
 TEST_F(EngineTest, SeekingLandsClampedAndPlaybackGoesOnFromThere)

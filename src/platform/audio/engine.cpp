@@ -172,11 +172,15 @@ double Engine::position()
 
 MediaPlayer::Motion Engine::motion()
 {
-    Motion now = motionOf(heard_.load());
+    const std::uint64_t seen = heard_.load();
+    plannedFrom_.store(seen, std::memory_order_relaxed);
+    Motion now = motionOf(seen);
     if (now.moving)
         return now;
     stillSeen_.store(true);
-    return motionOf(heard_.load());
+    const std::uint64_t again = heard_.load();
+    plannedFrom_.store(again, std::memory_order_relaxed);
+    return motionOf(again);
 }
 
 MediaPlayer::Motion Engine::motionOf(std::uint64_t published) const
@@ -440,22 +444,59 @@ bool Engine::publishHeard(std::uint64_t ended)
         heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
         return false;
     }
-    if (s.playing) {
-        // Glide on for one buffer at most, starting once the track's first frame is due.
-        glideLimitMicros_.store(glideMicros_, std::memory_order_relaxed);
-        const std::int64_t due = micros(std::max<std::int64_t>(ahead - s.consumed, 0));
-        heard_.store(glidingFrom(s.base + s.consumed - unheard, output_->clockMicros() + due));
-    } else {
-        // No callback may come until the next track: glide through the tail to the length (rounded up to whole
-        // microseconds, which still gives less than one frame more). A track that decoded short ends at its
-        // length all the same.
-        glideLimitMicros_.store(static_cast<std::uint64_t>(micros(unheard)), std::memory_order_relaxed);
-        heard_.store(glidingFrom(s.end - unheard, output_->clockMicros()));
+    const std::int64_t now = output_->clockMicros();
+    // Playing, the glide starts once the track's first frame is due. No callback may come until the next
+    // track once the last frame is out: then it glides through the tail to the length (rounded up to whole
+    // microseconds, which still gives less than one frame more); a track that decoded short ends at its length
+    // all the same.
+    std::int64_t frame = s.playing ? s.base + s.consumed - unheard : s.end - unheard;
+    const std::int64_t start = s.playing ? now + micros(std::max<std::int64_t>(ahead - s.consumed, 0)) : now;
+    const std::int64_t glideEnd = s.playing ? s.base + s.consumed : s.end;
+    // The device calls back unevenly, and its delay is only estimated from when it calls: a course behind the
+    // one published before would step the position back. It goes on along that one, as long as it leads by
+    // less than half a buffer (more is no longer jitter: the device fell behind the clock).
+    const std::uint64_t previous = heard_.load(std::memory_order_relaxed);
+    if (start == now && previous == lastCourse_ && lastCourseSegment_ == s.id && (previous & glidingBit)) {
+        const std::uint64_t elapsed = (static_cast<std::uint64_t>(now) - previous) & clockMask;
+        if (elapsed < (clockMask >> 1)) {
+            const auto glided = static_cast<std::int64_t>(std::min(elapsed, lastCourseLimit_));
+            const std::int64_t before = std::min(glideEnd, frameOf(previous) + glided * rate / 1'000'000);
+            if (before > frame && before - frame <= static_cast<std::int64_t>(output_->periodFrames() / 2))
+                frame = before;
+        }
     }
+    // It glides on until all that was handed out is heard: a callback that comes late finds it where the
+    // device is, not stopped. Playing, at least one buffer, as the device may hold more than it says.
+    std::uint64_t limit = static_cast<std::uint64_t>(micros(glideEnd - frame));
+    if (s.playing)
+        limit = std::max(limit, glideMicros_);
+    glideLimitMicros_.store(limit, std::memory_order_relaxed);
+    const std::uint64_t course = glidingFrom(frame, start);
+    heard_.store(course);
+    lastCourse_ = course;
+    lastCourseSegment_ = s.id;
+    lastCourseLimit_ = limit;
     if (!s.playing && unheard == 0)
         return false;  // the tail is already heard: nothing moves
     // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.
-    return stillSeen_.load() && stillSeen_.exchange(false);
+    if (stillSeen_.load() && stillSeen_.exchange(false))
+        return true;
+    // A course ahead of the one the UI thread planned its next tick from: it would show the next second late.
+    std::uint64_t planned = plannedFrom_.load(std::memory_order_relaxed);
+    if (!(planned & glidingBit) || leadMicros(course, planned) <= stepNoticeMicros)
+        return false;
+    // Told once: the next callback on the same course finds it planned from.
+    return plannedFrom_.compare_exchange_strong(planned, course, std::memory_order_relaxed);
+}
+
+std::int64_t Engine::leadMicros(std::uint64_t course, std::uint64_t other) const
+{
+    // Both glide at one second per second: the difference of their frames less that of their clocks (the clock
+    // field wraps round; only differences of minutes at most are taken).
+    auto later = static_cast<std::int64_t>((course - other) & clockMask);
+    if (later >= static_cast<std::int64_t>(clockMask >> 1))
+        later -= static_cast<std::int64_t>(clockMask) + 1;
+    return (frameOf(course) - frameOf(other)) * 1'000'000 / format_.sampleRate - later;
 }
 
 void Engine::signalDecodeThread(bool active)

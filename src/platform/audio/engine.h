@@ -97,9 +97,12 @@ private:
     bool render(std::span<float> out) EXCLUDES(stateMutex_);
     std::size_t take(std::span<float> out, std::size_t filled) REQUIRES(stateMutex_);
     // Publishes the frame being heard of the playing segment, or of the one whose last frames went out in this
-    // buffer (`ended`). True when it starts a glide that the UI thread last saw still, so that the motion
-    // handler is to be posted.
+    // buffer (`ended`). True when it starts a glide that the UI thread last saw still, or runs more than
+    // stepNoticeMicros ahead of the course the UI thread last planned from, so that the motion handler is to be
+    // posted.
     bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
+    // How far ahead of `other` a gliding `course` puts the position, in microseconds (negative: behind).
+    std::int64_t leadMicros(std::uint64_t course, std::uint64_t other) const;
     // What a published position does from now on.
     Motion motionOf(std::uint64_t published) const;
     // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
@@ -191,14 +194,24 @@ private:
     // the output's clock, to glide on from) and by the UI thread when it seeks or stops (frozen).
     std::atomic<std::uint64_t> heard_{0};
     static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
-    std::uint64_t glideMicros_ = 0;  // one device buffer: the most the position glides before the next callback
-    // How far the published position may glide: one buffer, or the tail still sounding once the output rests.
+    std::uint64_t glideMicros_ = 0;  // one device buffer: the least the position glides before the next callback
+    // How far the published position may glide: until what was handed out is heard (playing, at least one
+    // buffer), or the tail still sounding once the output rests.
     std::atomic<std::uint64_t> glideLimitMicros_{0};
     // Set by motion() when it finds the position still; the callback that next publishes a glide clears it and
     // has the decode thread post the motion handler (motionToPost_). Both sides store, then load the other's word
     // (sequentially consistent), so a glide published while motion() looks is either seen by it or posted.
     std::atomic<bool> stillSeen_{false};
     std::atomic<bool> motionToPost_{false};
+    // The published word motion() last found: the UI thread plans its next tick from that course. A callback whose
+    // course runs more than stepNoticeMicros ahead of it also has the motion handler posted, so that the UI
+    // thread plans again rather than show the next second late; smaller steps cost less than a wake-up would.
+    static constexpr std::int64_t stepNoticeMicros = 4000;
+    std::atomic<std::uint64_t> plannedFrom_{0};
+    // The course the callback last published, of which segment, and how far that one may glide.
+    std::uint64_t lastCourse_ GUARDED_BY(stateMutex_) = 0;
+    std::uint64_t lastCourseSegment_ GUARDED_BY(stateMutex_) = 0;
+    std::uint64_t lastCourseLimit_ GUARDED_BY(stateMutex_) = 0;
 
     std::thread decodeThread_;
 };
