@@ -56,6 +56,7 @@ int main(int argc, char** argv)
     std::vector<double> engineMs, mpgMs, positionErrorMs, switchMs;
     {
         auto output = std::make_unique<tamro::audio::SdlOutput>(buffer);
+        const auto* sdl = output.get();
         const int rate = output->format().sampleRate;
         std::printf("track: %s\n", track.c_str());
         std::printf("SDL device: %d Hz, %zu-frame buffer (%.1f ms)\n", rate, output->periodFrames(),
@@ -94,6 +95,8 @@ int main(int argc, char** argv)
             // after the player has idled does.
             std::this_thread::sleep_for(1500ms);
         }
+        std::printf("devices replaced because SDL's thread sent silence before the unpause: %d of %d openings\n",
+                    sdl->replacedOpenings(), runs);
         // A new file name while another track plays: its sound queues behind what the device already holds.
         for (int r = 0; r < runs; ++r) {
             engine.setFileName("silence");

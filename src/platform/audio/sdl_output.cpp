@@ -10,7 +10,8 @@
 
 namespace tamro::audio {
 
-SdlOutput::SdlOutput(std::size_t bufferFrames)
+SdlOutput::SdlOutput(std::size_t bufferFrames, std::function<void()> beforeUnpause)
+    : beforeUnpause_(std::move(beforeUnpause))
 {
     periodFrames_ = std::clamp<std::size_t>(bufferFrames, 64, 32768);
     int rate = 48000;
@@ -54,38 +55,94 @@ void SdlOutput::open()
 {
     if (device_ != 0)
         return;
+    finishClosingReplaced();
     if (!startSubsystem())
         throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
+    std::unique_ptr<Opening> opening = openDevice(true);
+    if (startedSilent(*opening)) {
+        try {
+            std::unique_ptr<Opening> second = openDevice(false);
+            ++replaced_;
+            // SDL waits two buffers in closing a device: off this thread. Started after the second opening, so
+            // that no other SDL call runs beside it but the status queries and the callbacks; every later open
+            // or close waits for it first.
+            closingReplaced_ = std::thread([replaced = std::move(opening)] { SDL_CloseAudioDevice(replaced->device); });
+            opening = std::move(second);
+        } catch (const Failure&) {
+            // Drivers that open one device at a time (disk, dummy) refuse a second: a device that plays late is
+            // better than none.
+            opening->replaced.store(false, std::memory_order_release);
+        }
+    }
+    opening_ = std::move(opening);
+    device_ = opening_->device;
+}
+
+bool SdlOutput::startedSilent(Opening& opening)
+{
+    // SDL opens a device paused and starts its thread at once; a thread that runs before the unpause sends the
+    // sound server a whole buffer of silence (170 ms) ahead of the first sound, in about one start in ten. It
+    // then calls back only once the server wants more, half a buffer later, where a thread that found the
+    // device unpaused calls back within a few milliseconds. PipeWire and JACK call back from the server's own
+    // thread, once per cycle, and have no such race.
+    if (driver_ == "pipewire" || driver_ == "jack")
+        return false;
+    const auto wait = std::min<std::int64_t>(10'000, static_cast<std::int64_t>(periodFrames_) * 250'000 / format_.sampleRate);
+    if (!opening.called.load(std::memory_order_acquire))
+        opening.firstCall.wait(wait);
+    SDL_LockAudioDevice(opening.device);  // no call of its callback in progress: it sees `replaced` from here on
+    const bool silent = !opening.called.load(std::memory_order_acquire);
+    opening.replaced.store(silent, std::memory_order_release);
+    SDL_UnlockAudioDevice(opening.device);
+    return silent;
+}
+
+std::unique_ptr<SdlOutput::Opening> SdlOutput::openDevice(bool onlyOne)
+{
+    auto opening = std::make_unique<Opening>();
+    opening->output = this;
     SDL_AudioSpec want{};
     want.freq = format_.sampleRate;
     want.format = AUDIO_F32SYS;
     want.channels = static_cast<Uint8>(format_.channels);
     want.samples = static_cast<Uint16>(periodFrames_);
     want.callback = &SdlOutput::callback;
-    want.userdata = this;
+    want.userdata = opening.get();
     SDL_AudioSpec got{};
     // No changes allowed: SDL converts to whatever the device runs at, so the engine's format never changes.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &got, 0);
-    if (device_ == 0) {
+    opening->device = SDL_OpenAudioDevice(nullptr, 0, &want, &got, 0);
+    if (opening->device == 0) {
         const std::string reason = SDL_GetError();
-        stopSubsystem();
+        if (onlyOne)
+            stopSubsystem();  // so that the next opening picks a driver afresh
         throw Failure("Cannot open the audio device: " + reason);
     }
     driver_ = SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "";
     lastCallback_ = {};
     aheadFrames_ = 0;
     bufferFrames_ = 0;
-    SDL_PauseAudioDevice(device_, 0);
+    if (beforeUnpause_)
+        beforeUnpause_();
+    SDL_PauseAudioDevice(opening->device, 0);
+    return opening;
+}
+
+void SdlOutput::finishClosingReplaced()
+{
+    if (closingReplaced_.joinable())
+        closingReplaced_.join();
 }
 
 void SdlOutput::close()
 {
+    finishClosingReplaced();
     if (device_ == 0)
         return;
     const bool lost = SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
     // Waits for a callback in progress, and lets the device play out what it holds.
     SDL_CloseAudioDevice(device_);
     device_ = 0;
+    opening_.reset();
     if (lost)
         stopSubsystem();
 }
@@ -119,10 +176,16 @@ std::string SdlOutput::lostReason() const
     return {};
 }
 
-void SdlOutput::callback(void* self, std::uint8_t* stream, int length)
+void SdlOutput::callback(void* opening, std::uint8_t* stream, int length)
 {
-    static_cast<SdlOutput*>(self)->fill(
-        std::span<float>(reinterpret_cast<float*>(stream), static_cast<std::size_t>(length) / sizeof(float)));
+    auto& o = *static_cast<Opening*>(opening);
+    if (o.replaced.load(std::memory_order_acquire)) {
+        std::fill_n(stream, length, std::uint8_t{0});
+        return;
+    }
+    o.output->fill(std::span<float>(reinterpret_cast<float*>(stream), static_cast<std::size_t>(length) / sizeof(float)));
+    if (!o.called.exchange(true, std::memory_order_acq_rel))
+        o.firstCall.post();
 }
 
 void SdlOutput::fill(std::span<float> out)

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs a command beside a private PulseAudio server with a null sink, as a desktop's sound server would be.
+set -euo pipefail
+export XDG_RUNTIME_DIR
+XDG_RUNTIME_DIR=$(mktemp -d /tmp/tamro-test-pulse.XXXXXX)
+chmod 700 "$XDG_RUNTIME_DIR"
+trap 'pulseaudio --kill 2>/dev/null || true; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+unset PULSE_SERVER
+pulseaudio -D --system=false --exit-idle-time=-1 -n --load="module-null-sink sink_name=null" \
+    --load="module-native-protocol-unix auth-anonymous=1" 2>/dev/null
+until pactl info >/dev/null 2>&1; do sleep 0.1; done
+SDL_AUDIODRIVER=pulseaudio "$@"
