@@ -10,5 +10,6 @@ unset PULSE_SERVER
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/../e2e" && pwd)/lsan.supp:print_suppressions=0"
 pulseaudio -D --system=false --exit-idle-time=-1 -n --load="module-null-sink sink_name=null" \
     --load="module-native-protocol-unix auth-anonymous=1" 2>/dev/null
-until pactl info >/dev/null 2>&1; do sleep 0.1; done
+for _ in $(seq 300); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 || { echo "the PulseAudio server did not start" >&2; exit 1; }
 SDL_AUDIODRIVER=pulseaudio "$@"
