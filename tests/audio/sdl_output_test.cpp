@@ -153,6 +153,48 @@ TEST(SdlOutputAtPulseAudio, ADeviceThatStartedSilentIsReplaced)
     EXPECT_EQ(renderers.size(), 1u) << "the replaced device renders nothing";
 }
 
+// Closing a device takes SDL two buffers (340 ms): a start meanwhile opens a new device at once, and the closing
+// one renders nothing once close() has returned.
+TEST(SdlOutputAtPulseAudio, AStartWhileTheLastDeviceClosesDoesNotWaitForIt)
+{
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr || std::string(std::getenv("SDL_AUDIODRIVER")) != "pulseaudio")
+        GTEST_SKIP() << "needs a PulseAudio server (with_pulse.sh)";
+    SdlOutput output;
+    std::mutex mutex;
+    std::vector<std::thread::id> renderers;
+    output.start([&](std::span<float> out) {
+        std::fill(out.begin(), out.end(), 0.0f);
+        std::lock_guard lock(mutex);
+        renderers.push_back(std::this_thread::get_id());
+        return true;
+    });
+    const auto rendersBy = [&](std::size_t atLeast) {
+        for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;
+             std::this_thread::sleep_for(5ms)) {
+            std::lock_guard lock(mutex);
+            if (renderers.size() >= atLeast)
+                return true;
+        }
+        return false;
+    };
+    output.open();
+    ASSERT_TRUE(rendersBy(1));
+    output.close();
+    std::size_t before = 0;
+    {
+        std::lock_guard lock(mutex);
+        before = renderers.size();
+    }
+    output.open();
+    EXPECT_EQ(output.closingDevices(), 1u) << "the start waited for the last device to close";
+    ASSERT_TRUE(rendersBy(before + 3));
+    output.close();
+    std::lock_guard lock(mutex);
+    const std::set<std::thread::id> after(renderers.begin() + static_cast<std::ptrdiff_t>(before), renderers.end());
+    EXPECT_EQ(after.size(), 1u) << "only the new device renders";
+    EXPECT_EQ(after.count(renderers.front()), 0u);
+}
+
 TEST(SdlOutput, LeavesTheTerminationSignalsToTheProgram)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);

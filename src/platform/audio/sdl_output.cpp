@@ -29,6 +29,7 @@ SdlOutput::SdlOutput(std::size_t bufferFrames, std::function<void()> beforeUnpau
 SdlOutput::~SdlOutput()
 {
     close();
+    reapClosed(true);
     stopSubsystem();
 }
 
@@ -55,23 +56,33 @@ void SdlOutput::open()
 {
     if (device_ != 0)
         return;
-    finishClosingReplaced();
+    reapClosed(false);
     if (!startSubsystem())
         throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
-    std::unique_ptr<Opening> opening = openDevice(true);
+    std::unique_ptr<Opening> opening;
+    try {
+        opening = openDevice(closing_.empty());
+    } catch (const Failure&) {
+        if (closing_.empty())
+            throw;
+        // A driver that opens one device at a time (disk, dummy): once the closing one is gone.
+        reapClosed(true);
+        opening = openDevice(true);
+    }
     if (startedSilent(*opening)) {
+        std::unique_ptr<Opening> second;
         try {
-            std::unique_ptr<Opening> second = openDevice(false);
-            ++replaced_;
-            // SDL waits two buffers in closing a device: off this thread. Started after the second opening, so
-            // that no other SDL call runs beside it but the status queries and the callbacks; every later open
-            // or close waits for it first.
-            closingReplaced_ = std::thread([replaced = std::move(opening)] { SDL_CloseAudioDevice(replaced->device); });
-            opening = std::move(second);
+            second = openDevice(false);
         } catch (const Failure&) {
-            // Drivers that open one device at a time (disk, dummy) refuse a second: a device that plays late is
-            // better than none.
-            opening->replaced.store(false, std::memory_order_release);
+        }
+        if (second) {
+            ++replaced_;
+            closeLater(std::move(opening));
+            opening = std::move(second);
+        } else {
+            // A driver that opens one device at a time refuses a second: a device that plays late is better than
+            // none.
+            opening->silenced.store(false, std::memory_order_release);
         }
     }
     opening_ = std::move(opening);
@@ -90,9 +101,9 @@ bool SdlOutput::startedSilent(Opening& opening)
     const auto wait = std::min<std::int64_t>(10'000, static_cast<std::int64_t>(periodFrames_) * 250'000 / format_.sampleRate);
     if (!opening.called.load(std::memory_order_acquire))
         opening.firstCall.wait(wait);
-    SDL_LockAudioDevice(opening.device);  // no call of its callback in progress: it sees `replaced` from here on
+    SDL_LockAudioDevice(opening.device);  // no call of its callback in progress: it sees `silenced` from here on
     const bool silent = !opening.called.load(std::memory_order_acquire);
-    opening.replaced.store(silent, std::memory_order_release);
+    opening.silenced.store(silent, std::memory_order_release);
     SDL_UnlockAudioDevice(opening.device);
     return silent;
 }
@@ -127,24 +138,47 @@ std::unique_ptr<SdlOutput::Opening> SdlOutput::openDevice(bool onlyOne)
     return opening;
 }
 
-void SdlOutput::finishClosingReplaced()
+void SdlOutput::closeLater(std::unique_ptr<Opening> opening)
 {
-    if (closingReplaced_.joinable())
-        closingReplaced_.join();
+    // SDL lets a closing device play out two buffers before it returns (340 ms): a thread of its own waits for
+    // that, so that a start meanwhile is not held up; it opens a device beside the closing one.
+    auto closing = std::make_unique<Closing>();
+    closing->thread = std::thread([&done = closing->done, opening = std::move(opening)] {
+        SDL_CloseAudioDevice(opening->device);
+        done.store(true, std::memory_order_release);
+    });
+    closing_.push_back(std::move(closing));
+}
+
+void SdlOutput::reapClosed(bool all)
+{
+    std::erase_if(closing_, [all](const std::unique_ptr<Closing>& closing) {
+        if (!all && !closing->done.load(std::memory_order_acquire))
+            return false;
+        closing->thread.join();
+        return true;
+    });
 }
 
 void SdlOutput::close()
 {
-    finishClosingReplaced();
+    reapClosed(false);
     if (device_ == 0)
         return;
-    const bool lost = SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
-    // Waits for a callback in progress, and lets the device play out what it holds.
-    SDL_CloseAudioDevice(device_);
+    std::unique_ptr<Opening> opening = std::move(opening_);
     device_ = 0;
-    opening_.reset();
-    if (lost)
+    if (SDL_GetAudioDeviceStatus(opening->device) == SDL_AUDIO_STOPPED) {
+        // Lost: the subsystem goes with it, so that the next opening picks a driver afresh; nothing may run
+        // beside that.
+        reapClosed(true);
+        SDL_CloseAudioDevice(opening->device);
         stopSubsystem();
+        return;
+    }
+    SDL_LockAudioDevice(opening->device);  // waits for a callback in progress; none renders after this
+    opening->silenced.store(true, std::memory_order_release);
+    SDL_UnlockAudioDevice(opening->device);
+    closeLater(std::move(opening));
 }
 
 bool SdlOutput::closesWhenIdle() const
@@ -179,7 +213,7 @@ std::string SdlOutput::lostReason() const
 void SdlOutput::callback(void* opening, std::uint8_t* stream, int length)
 {
     auto& o = *static_cast<Opening*>(opening);
-    if (o.replaced.load(std::memory_order_acquire)) {
+    if (o.silenced.load(std::memory_order_acquire)) {
         std::fill_n(stream, length, std::uint8_t{0});
         return;
     }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tamro::audio {
 
@@ -46,16 +47,23 @@ public:
 
     // Openings that started behind a buffer of silence and were replaced by a second one (see open()).
     int replacedOpenings() const { return replaced_; }
+    // Devices still playing out their last buffers on a thread of their own (see close()).
+    std::size_t closingDevices() const { return closing_.size(); }
 
 private:
-    // One SDL device and what its callback needs. A replaced opening stays alive until its device is closed, and
-    // its callback then only writes silence.
+    // One SDL device and what its callback needs. It stays alive until its device is closed; once silenced (being
+    // closed, or replaced) its callback only writes silence.
     struct Opening {
         SdlOutput* output = nullptr;
         std::uint32_t device = 0;
-        std::atomic<bool> replaced{false};
+        std::atomic<bool> silenced{false};
         std::atomic<bool> called{false};
         Wakeup firstCall;
+    };
+    // A device being closed on a thread of its own.
+    struct Closing {
+        std::thread thread;
+        std::atomic<bool> done{false};
     };
     static void callback(void* opening, std::uint8_t* stream, int length);
     // Opens and unpauses one device; throws Failure, after stopping the subsystem if `onlyOne` (no other device
@@ -64,8 +72,10 @@ private:
     // Whether the device's thread wrote its first buffer before the unpause (then its callback stays silent from
     // here on).
     bool startedSilent(Opening& opening);
-    // Waits for the replaced device's closing, which SDL makes last two buffers.
-    void finishClosingReplaced();
+    // Closes a silenced device on a thread of its own.
+    void closeLater(std::unique_ptr<Opening> opening);
+    // Joins the closings that are over, or all of them.
+    void reapClosed(bool all);
     void fill(std::span<float> out);
     // Frames the device plays between two moments.
     double framesSince(std::chrono::steady_clock::time_point then, std::chrono::steady_clock::time_point now) const;
@@ -78,7 +88,7 @@ private:
     std::function<void()> beforeUnpause_;
     std::unique_ptr<Opening> opening_;  // the device, while open
     std::uint32_t device_ = 0;  // SDL_AudioDeviceID, 0 while closed
-    std::thread closingReplaced_;
+    std::vector<std::unique_ptr<Closing>> closing_;  // opened and closed by one thread at a time (the engine's lock)
     int replaced_ = 0;
     OutputFormat format_;
     std::size_t periodFrames_ = 0;
