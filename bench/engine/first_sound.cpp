@@ -35,6 +35,7 @@ int main(int argc, char** argv)
     int runs = 9;
     std::string mp3;
     int settleMs = 2000;
+    int restMs = 1500;  // from a Stop to the next start
     std::string track = "tone";  // or a file, opened by the real decoders
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
@@ -44,6 +45,8 @@ int main(int argc, char** argv)
             runs = std::stoi(argv[i + 1]);
         else if (a == "--file")
             track = argv[i + 1];
+        else if (a == "--rest")
+            restMs = std::stoi(argv[i + 1]);
         else if (a == "--settle")
             settleMs = std::stoi(argv[i + 1]);
         else if (a == "--mpg123")
@@ -56,6 +59,7 @@ int main(int argc, char** argv)
     std::vector<double> engineMs, mpgMs, positionErrorMs, switchMs;
     {
         auto output = std::make_unique<tamro::audio::SdlOutput>(buffer);
+        const auto* sdl = output.get();
         const int rate = output->format().sampleRate;
         std::printf("track: %s\n", track.c_str());
         std::printf("SDL device: %d Hz, %zu-frame buffer (%.1f ms)\n", rate, output->periodFrames(),
@@ -75,6 +79,7 @@ int main(int argc, char** argv)
             capture.rearm();
             const auto t0 = Clock::now();
             engine.setFileName(track);
+            const auto returned = Clock::now();
             while (engine.position() == 0.0 && Clock::now() - t0 < 2s)
                 std::this_thread::yield();
             const auto rendered = Clock::now();  // the first callback after the file name has run
@@ -84,16 +89,19 @@ int main(int argc, char** argv)
                 continue;
             }
             engineMs.push_back(ms(heard - t0));
-            std::printf("  run %d: %.1f ms (first callback after %.1f ms)\n", r, engineMs.back(), ms(rendered - t0));
+            std::printf("  run %d: %.1f ms (setFileName returned after %.1f ms, first callback after %.1f ms)\n", r,
+                        engineMs.back(), ms(returned - t0), ms(rendered - t0));
             // After a second of sound, compare the position with what the server played.
             std::this_thread::sleep_for(1s);
             const double played = static_cast<double>(capture.soundFrames()) / captureRate;
             positionErrorMs.push_back(1000.0 * (engine.position() - played));
             engine.stop();
-            // Long enough for the engine to close the rested device: each run opens it on demand, as a start
-            // after the player has idled does.
-            std::this_thread::sleep_for(1500ms);
+            // By default long enough for the engine to close the rested device: each run opens it on demand, as
+            // a start after the player has idled does. With --rest 600 the start meets the closing.
+            std::this_thread::sleep_for(std::chrono::milliseconds(restMs));
         }
+        std::printf("devices replaced because SDL's thread sent silence before the unpause: %d of %d openings\n",
+                    sdl->replacedOpenings(), runs);
         // A new file name while another track plays: its sound queues behind what the device already holds.
         for (int r = 0; r < runs; ++r) {
             engine.setFileName("silence");

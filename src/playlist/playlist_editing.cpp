@@ -19,8 +19,7 @@ void PlaylistEditing::Add_Click()
 {
     // Said before the dialog, so the user does not pick a file only to have it refused.
     if (list1_.listCount() >= maxEntries)
-        throw Failure("The playlist is full: it holds " + std::to_string(maxEntries) +
-                      " entries, so no file can be added.");
+        throw Failure(ui::playlistFullText() + ", so no file can be added.");
     const auto path = chooseFile(dialog_, DialogKind::Open, soundFilter());
     if (!path)
         return;

@@ -6,12 +6,11 @@
 
 namespace tamro::ui {
 
+std::string playlistFullText() { return "The playlist is full: it holds " + std::to_string(maxEntries) + " entries"; }
+
 namespace {
 
-Failure fullFailure()
-{
-    return Failure("The playlist is full: it holds " + std::to_string(maxEntries) + " entries.");
-}
+Failure fullFailure() { return Failure(playlistFullText() + "."); }
 
 }  // namespace
 

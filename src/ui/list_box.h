@@ -13,6 +13,9 @@
 
 namespace tamro::ui {
 
+// Why an entry is refused, without the closing full stop: "The playlist is full: it holds 32767 entries".
+std::string playlistFullText();
+
 class ListBox : public QListView {
     Q_OBJECT
 public:

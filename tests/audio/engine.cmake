@@ -3,3 +3,7 @@ tamro_add_test(engine_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ring_buffer_test.cpp ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/sdl_output_test.cpp
   LIBS tamro_audio)
+# The opening of a real sound server's stream.
+add_test(NAME SdlOutputAtPulseAudio COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/with_pulse.sh
+         $<TARGET_FILE:engine_tests> --gtest_filter=SdlOutputAtPulseAudio.*)
+set_tests_properties(SdlOutputAtPulseAudio PROPERTIES TIMEOUT 120)

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <csignal>
 #include <signal.h>
@@ -78,6 +79,120 @@ TEST(SdlOutput, TheDiskDriverReceivesTheWholeToneAndTheTrackEnds)
     const std::span<const float> tone(&*first, static_cast<std::size_t>(last - first));
     EXPECT_NEAR(static_cast<double>(tone.size()), toneSeconds * format.sampleRate, 2.0) << "every frame, once";
     EXPECT_NEAR(testing::dominantFrequency(tone, format.sampleRate), 440.0, 1.0);
+}
+
+// SDL's device thread may run before the unpause and send a buffer of silence ahead of the first sound; the
+// device is then replaced by a second one where the driver allows two (a sound server). The dummy driver opens one
+// device at a time: the first one must still play.
+TEST(SdlOutput, ADeviceThatStartedSilentStillPlaysWhereNoSecondOneOpens)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    int openings = 0;
+    // The first time, SDL's thread surely goes first: it finds the device paused and sleeps a buffer (170 ms).
+    SdlOutput output(SdlOutput::defaultBufferFrames, [&] {
+        if (openings++ == 0)
+            std::this_thread::sleep_for(100ms);
+    });
+    std::mutex mutex;
+    std::set<std::thread::id> renderers;
+    int renders = 0;
+    output.start([&](std::span<float> out) {
+        std::fill(out.begin(), out.end(), 0.0f);
+        std::lock_guard lock(mutex);
+        renderers.insert(std::this_thread::get_id());
+        ++renders;
+        return true;
+    });
+    output.open();
+    EXPECT_EQ(output.replacedOpenings(), 0);
+    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(10ms);
+        std::lock_guard lock(mutex);
+        if (renders >= 2)
+            break;
+    }
+    output.close();
+    std::lock_guard lock(mutex);
+    EXPECT_GE(renders, 2);
+    EXPECT_EQ(renderers.size(), 1u);
+}
+
+// At a sound server two devices open: the one that started silent is replaced, and only its successor renders.
+// Run by the SdlOutputAtPulseAudio test, beside a private server.
+TEST(SdlOutputAtPulseAudio, ADeviceThatStartedSilentIsReplaced)
+{
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr || std::string(std::getenv("SDL_AUDIODRIVER")) != "pulseaudio")
+        GTEST_SKIP() << "needs a PulseAudio server (with_pulse.sh)";
+    int openings = 0;
+    SdlOutput output(SdlOutput::defaultBufferFrames, [&] {
+        if (openings++ == 0)
+            std::this_thread::sleep_for(100ms);
+    });
+    std::mutex mutex;
+    std::set<std::thread::id> renderers;
+    int renders = 0;
+    output.start([&](std::span<float> out) {
+        std::fill(out.begin(), out.end(), 0.0f);
+        std::lock_guard lock(mutex);
+        renderers.insert(std::this_thread::get_id());
+        ++renders;
+        return true;
+    });
+    output.open();
+    EXPECT_EQ(openings, 2);
+    EXPECT_EQ(output.replacedOpenings(), 1);
+    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(10ms);
+        std::lock_guard lock(mutex);
+        if (renders >= 4)
+            break;
+    }
+    output.close();
+    std::lock_guard lock(mutex);
+    EXPECT_GE(renders, 4);
+    EXPECT_EQ(renderers.size(), 1u) << "the replaced device renders nothing";
+}
+
+// Closing a device takes SDL two buffers (340 ms): a start meanwhile opens a new device at once, and the closing
+// one renders nothing once close() has returned.
+TEST(SdlOutputAtPulseAudio, AStartWhileTheLastDeviceClosesDoesNotWaitForIt)
+{
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr || std::string(std::getenv("SDL_AUDIODRIVER")) != "pulseaudio")
+        GTEST_SKIP() << "needs a PulseAudio server (with_pulse.sh)";
+    SdlOutput output;
+    std::mutex mutex;
+    std::vector<std::thread::id> renderers;
+    output.start([&](std::span<float> out) {
+        std::fill(out.begin(), out.end(), 0.0f);
+        std::lock_guard lock(mutex);
+        renderers.push_back(std::this_thread::get_id());
+        return true;
+    });
+    const auto rendersBy = [&](std::size_t atLeast) {
+        for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;
+             std::this_thread::sleep_for(5ms)) {
+            std::lock_guard lock(mutex);
+            if (renderers.size() >= atLeast)
+                return true;
+        }
+        return false;
+    };
+    output.open();
+    ASSERT_TRUE(rendersBy(1));
+    output.close();
+    std::size_t before = 0;
+    {
+        std::lock_guard lock(mutex);
+        before = renderers.size();
+    }
+    output.open();
+    EXPECT_EQ(output.closingDevices(), 1u) << "the start waited for the last device to close";
+    ASSERT_TRUE(rendersBy(before + 3));
+    output.close();
+    std::lock_guard lock(mutex);
+    const std::set<std::thread::id> after(renderers.begin() + static_cast<std::ptrdiff_t>(before), renderers.end());
+    EXPECT_EQ(after.size(), 1u) << "only the new device renders";
+    EXPECT_EQ(after.count(renderers.front()), 0u);
 }
 
 TEST(SdlOutput, LeavesTheTerminationSignalsToTheProgram)

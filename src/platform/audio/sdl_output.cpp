@@ -10,7 +10,8 @@
 
 namespace tamro::audio {
 
-SdlOutput::SdlOutput(std::size_t bufferFrames)
+SdlOutput::SdlOutput(std::size_t bufferFrames, std::function<void()> beforeUnpause)
+    : beforeUnpause_(std::move(beforeUnpause))
 {
     periodFrames_ = std::clamp<std::size_t>(bufferFrames, 64, 32768);
     int rate = 48000;
@@ -28,6 +29,7 @@ SdlOutput::SdlOutput(std::size_t bufferFrames)
 SdlOutput::~SdlOutput()
 {
     close();
+    reapClosed(true);
     stopSubsystem();
 }
 
@@ -54,40 +56,129 @@ void SdlOutput::open()
 {
     if (device_ != 0)
         return;
+    reapClosed(false);
     if (!startSubsystem())
         throw Failure(std::string("Cannot open the audio device: ") + SDL_GetError());
+    std::unique_ptr<Opening> opening;
+    try {
+        opening = openDevice(closing_.empty());
+    } catch (const Failure&) {
+        if (closing_.empty())
+            throw;
+        // A driver that opens one device at a time (disk, dummy): once the closing one is gone.
+        reapClosed(true);
+        opening = openDevice(true);
+    }
+    if (startedSilent(*opening)) {
+        std::unique_ptr<Opening> second;
+        try {
+            second = openDevice(false);
+        } catch (const Failure&) {
+        }
+        if (second) {
+            ++replaced_;
+            closeLater(std::move(opening));
+            opening = std::move(second);
+        } else {
+            // A driver that opens one device at a time refuses a second: a device that plays late is better than
+            // none.
+            opening->silenced.store(false, std::memory_order_release);
+        }
+    }
+    opening_ = std::move(opening);
+    device_ = opening_->device;
+}
+
+bool SdlOutput::startedSilent(Opening& opening)
+{
+    // SDL opens a device paused and starts its thread at once; a thread that runs before the unpause sends the
+    // sound server a whole buffer of silence (170 ms) ahead of the first sound, in about one start in ten. It
+    // then calls back only once the server wants more, half a buffer later, where a thread that found the
+    // device unpaused calls back within a few milliseconds. PipeWire and JACK call back from the server's own
+    // thread, once per cycle, and have no such race.
+    if (driver_ == "pipewire" || driver_ == "jack")
+        return false;
+    const auto wait = std::min<std::int64_t>(10'000, static_cast<std::int64_t>(periodFrames_) * 250'000 / format_.sampleRate);
+    if (!opening.called.load(std::memory_order_acquire))
+        opening.firstCall.wait(wait);
+    SDL_LockAudioDevice(opening.device);  // no call of its callback in progress: it sees `silenced` from here on
+    const bool silent = !opening.called.load(std::memory_order_acquire);
+    opening.silenced.store(silent, std::memory_order_release);
+    SDL_UnlockAudioDevice(opening.device);
+    return silent;
+}
+
+std::unique_ptr<SdlOutput::Opening> SdlOutput::openDevice(bool onlyOne)
+{
+    auto opening = std::make_unique<Opening>();
+    opening->output = this;
     SDL_AudioSpec want{};
     want.freq = format_.sampleRate;
     want.format = AUDIO_F32SYS;
     want.channels = static_cast<Uint8>(format_.channels);
     want.samples = static_cast<Uint16>(periodFrames_);
     want.callback = &SdlOutput::callback;
-    want.userdata = this;
+    want.userdata = opening.get();
     SDL_AudioSpec got{};
     // No changes allowed: SDL converts to whatever the device runs at, so the engine's format never changes.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &got, 0);
-    if (device_ == 0) {
+    opening->device = SDL_OpenAudioDevice(nullptr, 0, &want, &got, 0);
+    if (opening->device == 0) {
         const std::string reason = SDL_GetError();
-        stopSubsystem();
+        if (onlyOne)
+            stopSubsystem();  // so that the next opening picks a driver afresh
         throw Failure("Cannot open the audio device: " + reason);
     }
     driver_ = SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "";
     lastCallback_ = {};
     aheadFrames_ = 0;
     bufferFrames_ = 0;
-    SDL_PauseAudioDevice(device_, 0);
+    if (beforeUnpause_)
+        beforeUnpause_();
+    SDL_PauseAudioDevice(opening->device, 0);
+    return opening;
+}
+
+void SdlOutput::closeLater(std::unique_ptr<Opening> opening)
+{
+    // SDL lets a closing device play out two buffers before it returns (340 ms): a thread of its own waits for
+    // that, so that a start meanwhile is not held up; it opens a device beside the closing one.
+    auto closing = std::make_unique<Closing>();
+    closing->thread = std::thread([&done = closing->done, opening = std::move(opening)] {
+        SDL_CloseAudioDevice(opening->device);
+        done.store(true, std::memory_order_release);
+    });
+    closing_.push_back(std::move(closing));
+}
+
+void SdlOutput::reapClosed(bool all)
+{
+    std::erase_if(closing_, [all](const std::unique_ptr<Closing>& closing) {
+        if (!all && !closing->done.load(std::memory_order_acquire))
+            return false;
+        closing->thread.join();
+        return true;
+    });
 }
 
 void SdlOutput::close()
 {
+    reapClosed(false);
     if (device_ == 0)
         return;
-    const bool lost = SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
-    // Waits for a callback in progress, and lets the device play out what it holds.
-    SDL_CloseAudioDevice(device_);
+    std::unique_ptr<Opening> opening = std::move(opening_);
     device_ = 0;
-    if (lost)
+    if (SDL_GetAudioDeviceStatus(opening->device) == SDL_AUDIO_STOPPED) {
+        // Lost: the subsystem goes with it, so that the next opening picks a driver afresh; nothing may run
+        // beside that.
+        reapClosed(true);
+        SDL_CloseAudioDevice(opening->device);
         stopSubsystem();
+        return;
+    }
+    SDL_LockAudioDevice(opening->device);  // waits for a callback in progress; none renders after this
+    opening->silenced.store(true, std::memory_order_release);
+    SDL_UnlockAudioDevice(opening->device);
+    closeLater(std::move(opening));
 }
 
 bool SdlOutput::closesWhenIdle() const
@@ -119,10 +210,16 @@ std::string SdlOutput::lostReason() const
     return {};
 }
 
-void SdlOutput::callback(void* self, std::uint8_t* stream, int length)
+void SdlOutput::callback(void* opening, std::uint8_t* stream, int length)
 {
-    static_cast<SdlOutput*>(self)->fill(
-        std::span<float>(reinterpret_cast<float*>(stream), static_cast<std::size_t>(length) / sizeof(float)));
+    auto& o = *static_cast<Opening*>(opening);
+    if (o.silenced.load(std::memory_order_acquire)) {
+        std::fill_n(stream, length, std::uint8_t{0});
+        return;
+    }
+    o.output->fill(std::span<float>(reinterpret_cast<float*>(stream), static_cast<std::size_t>(length) / sizeof(float)));
+    if (!o.called.exchange(true, std::memory_order_acq_rel))
+        o.firstCall.post();
 }
 
 void SdlOutput::fill(std::span<float> out)
