@@ -186,7 +186,7 @@ TEST(SdlOutputAtPulseAudio, AStartWhileTheLastDeviceClosesDoesNotWaitForIt)
         before = renderers.size();
     }
     output.open();
-    EXPECT_EQ(output.closingDevices(), 1u) << "the start waited for the last device to close";
+    EXPECT_GE(output.closingDevices(), 1u) << "the start waited for the last device to close";
     ASSERT_TRUE(rendersBy(before + 3));
     output.close();
     std::lock_guard lock(mutex);

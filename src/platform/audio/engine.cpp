@@ -227,7 +227,11 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     Lock lock(decodeMutex_);
-    while (!settled()) {
+    // At least one whole turn from here: it also looks at the device (a lost one is reported), which nothing
+    // else may ask for while the output's clock stands still.
+    const std::uint64_t from = turns_;
+    wakeDecoder_.post();
+    while (turns_ == from || !settled()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         // The decode thread may sleep towards a time on the output's clock, which a test moves by hand.
@@ -568,6 +572,11 @@ void Engine::decodeLoop()
         buffered_.notify_all();
 
         const std::int64_t closeAt = closeIfRested();
+        {
+            Lock lock(decodeMutex_);
+            ++turns_;
+        }
+        buffered_.notify_all();
         if (closeAt >= 0 && (lookAt < 0 || closeAt < lookAt))
             lookAt = closeAt;
         // Nothing to do until the callback, the UI thread or that time asks: no polling while idle.

@@ -63,9 +63,9 @@ public:
     // the description the start throws; so that a start whose failure is not reported still tells the user.
     void setDeviceLostHandler(std::function<void(const std::string&)> handler);
 
-    // Blocks until the decode thread has caught up: the ring full or the file decoded to its end, and every
-    // event due by the output's clock posted. False on timeout. Tests and benchmarks use it to pull from a
-    // virtual output without underruns.
+    // Blocks until the decode thread has caught up: a whole turn of it done (the device looked at), the ring full
+    // or the file decoded to its end, and every event due by the output's clock posted. False on timeout. Tests
+    // and benchmarks use it to pull from a virtual output without underruns.
     bool waitUntilBuffered(std::chrono::milliseconds timeout) EXCLUDES(decodeMutex_);
 
 private:
@@ -157,6 +157,7 @@ private:
     Decoding decoding_ GUARDED_BY(decodeMutex_);
     bool quit_ GUARDED_BY(decodeMutex_) = false;
     int postsInFlight_ GUARDED_BY(decodeMutex_) = 0;
+    std::uint64_t turns_ GUARDED_BY(decodeMutex_) = 0;  // whole turns of the decode thread, the device looked at
     std::vector<float> scratch_ GUARDED_BY(decodeMutex_);
     // Set with decoding_.done; the callback reads it to end a track that decoded short.
     std::atomic<bool> decoderDone_{false};
