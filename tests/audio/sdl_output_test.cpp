@@ -81,118 +81,109 @@ TEST(SdlOutput, TheDiskDriverReceivesTheWholeToneAndTheTrackEnds)
     EXPECT_NEAR(testing::dominantFrequency(tone, format.sampleRate), 440.0, 1.0);
 }
 
-// SDL's device thread may run before the unpause and send a buffer of silence ahead of the first sound; the
-// device is then replaced by a second one where the driver allows two (a sound server). The dummy driver opens one
-// device at a time: the first one must still play.
+// Which threads called render, in order, for a real SDL output.
+class RenderLog {
+public:
+    explicit RenderLog(SdlOutput& output)
+    {
+        output.start([this](std::span<float> out) {
+            std::fill(out.begin(), out.end(), 0.0f);
+            std::lock_guard lock(mutex_);
+            threads_.push_back(std::this_thread::get_id());
+            return true;
+        });
+    }
+    std::size_t size()
+    {
+        std::lock_guard lock(mutex_);
+        return threads_.size();
+    }
+    // Waits (at most 10 s) until there have been `calls` calls.
+    bool reaches(std::size_t calls)
+    {
+        for (auto deadline = std::chrono::steady_clock::now() + 10s; size() < calls;) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(5ms);
+        }
+        return true;
+    }
+    // The threads that rendered from the call `from` on.
+    std::set<std::thread::id> threadsFrom(std::size_t from)
+    {
+        std::lock_guard lock(mutex_);
+        return {threads_.begin() + static_cast<std::ptrdiff_t>(std::min(from, threads_.size())), threads_.end()};
+    }
+    std::thread::id first()
+    {
+        std::lock_guard lock(mutex_);
+        return threads_.front();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::thread::id> threads_;
+};
+
+bool atPulseAudio()
+{
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    return driver != nullptr && std::string(driver) == "pulseaudio";
+}
+
+// SDL's device thread may run before the unpause and send a buffer of silence ahead of the first sound. The first
+// opening here surely lets it go first: it finds the device paused (the dummy driver then sleeps a buffer, a sound
+// server's waits until the server wants more). At a sound server that device is replaced by a second one, and
+// only its successor renders; the dummy driver opens one device at a time, and the first one must still play.
+void expectASilentStartPlays(bool replaced)
+{
+    int openings = 0;
+    SdlOutput output(SdlOutput::defaultBufferFrames, [&] {
+        if (openings++ == 0)
+            std::this_thread::sleep_for(100ms);
+    });
+    RenderLog renders(output);
+    output.open();
+    EXPECT_EQ(openings, replaced ? 2 : 1);
+    EXPECT_EQ(output.replacedOpenings(), replaced ? 1 : 0);
+    EXPECT_TRUE(renders.reaches(3));
+    output.close();
+    EXPECT_EQ(renders.threadsFrom(0).size(), 1u) << "only the device kept renders";
+}
+
 TEST(SdlOutput, ADeviceThatStartedSilentStillPlaysWhereNoSecondOneOpens)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    int openings = 0;
-    // The first time, SDL's thread surely goes first: it finds the device paused and sleeps a buffer (170 ms).
-    SdlOutput output(SdlOutput::defaultBufferFrames, [&] {
-        if (openings++ == 0)
-            std::this_thread::sleep_for(100ms);
-    });
-    std::mutex mutex;
-    std::set<std::thread::id> renderers;
-    int renders = 0;
-    output.start([&](std::span<float> out) {
-        std::fill(out.begin(), out.end(), 0.0f);
-        std::lock_guard lock(mutex);
-        renderers.insert(std::this_thread::get_id());
-        ++renders;
-        return true;
-    });
-    output.open();
-    EXPECT_EQ(output.replacedOpenings(), 0);
-    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
-        std::this_thread::sleep_for(10ms);
-        std::lock_guard lock(mutex);
-        if (renders >= 2)
-            break;
-    }
-    output.close();
-    std::lock_guard lock(mutex);
-    EXPECT_GE(renders, 2);
-    EXPECT_EQ(renderers.size(), 1u);
+    expectASilentStartPlays(false);
 }
 
-// At a sound server two devices open: the one that started silent is replaced, and only its successor renders.
 // Run by the SdlOutputAtPulseAudio test, beside a private server.
 TEST(SdlOutputAtPulseAudio, ADeviceThatStartedSilentIsReplaced)
 {
-    if (std::getenv("SDL_AUDIODRIVER") == nullptr || std::string(std::getenv("SDL_AUDIODRIVER")) != "pulseaudio")
+    if (!atPulseAudio())
         GTEST_SKIP() << "needs a PulseAudio server (with_pulse.sh)";
-    int openings = 0;
-    SdlOutput output(SdlOutput::defaultBufferFrames, [&] {
-        if (openings++ == 0)
-            std::this_thread::sleep_for(100ms);
-    });
-    std::mutex mutex;
-    std::set<std::thread::id> renderers;
-    int renders = 0;
-    output.start([&](std::span<float> out) {
-        std::fill(out.begin(), out.end(), 0.0f);
-        std::lock_guard lock(mutex);
-        renderers.insert(std::this_thread::get_id());
-        ++renders;
-        return true;
-    });
-    output.open();
-    EXPECT_EQ(openings, 2);
-    EXPECT_EQ(output.replacedOpenings(), 1);
-    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
-        std::this_thread::sleep_for(10ms);
-        std::lock_guard lock(mutex);
-        if (renders >= 4)
-            break;
-    }
-    output.close();
-    std::lock_guard lock(mutex);
-    EXPECT_GE(renders, 4);
-    EXPECT_EQ(renderers.size(), 1u) << "the replaced device renders nothing";
+    expectASilentStartPlays(true);
 }
 
 // Closing a device takes SDL two buffers (340 ms): a start meanwhile opens a new device at once, and the closing
 // one renders nothing once close() has returned.
 TEST(SdlOutputAtPulseAudio, AStartWhileTheLastDeviceClosesDoesNotWaitForIt)
 {
-    if (std::getenv("SDL_AUDIODRIVER") == nullptr || std::string(std::getenv("SDL_AUDIODRIVER")) != "pulseaudio")
+    if (!atPulseAudio())
         GTEST_SKIP() << "needs a PulseAudio server (with_pulse.sh)";
     SdlOutput output;
-    std::mutex mutex;
-    std::vector<std::thread::id> renderers;
-    output.start([&](std::span<float> out) {
-        std::fill(out.begin(), out.end(), 0.0f);
-        std::lock_guard lock(mutex);
-        renderers.push_back(std::this_thread::get_id());
-        return true;
-    });
-    const auto rendersBy = [&](std::size_t atLeast) {
-        for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;
-             std::this_thread::sleep_for(5ms)) {
-            std::lock_guard lock(mutex);
-            if (renderers.size() >= atLeast)
-                return true;
-        }
-        return false;
-    };
+    RenderLog renders(output);
     output.open();
-    ASSERT_TRUE(rendersBy(1));
+    ASSERT_TRUE(renders.reaches(1));
     output.close();
-    std::size_t before = 0;
-    {
-        std::lock_guard lock(mutex);
-        before = renderers.size();
-    }
+    const std::size_t before = renders.size();
     output.open();
     EXPECT_GE(output.closingDevices(), 1u) << "the start waited for the last device to close";
-    ASSERT_TRUE(rendersBy(before + 3));
+    ASSERT_TRUE(renders.reaches(before + 3));
     output.close();
-    std::lock_guard lock(mutex);
-    const std::set<std::thread::id> after(renderers.begin() + static_cast<std::ptrdiff_t>(before), renderers.end());
+    const std::set<std::thread::id> after = renders.threadsFrom(before);
     EXPECT_EQ(after.size(), 1u) << "only the new device renders";
-    EXPECT_EQ(after.count(renderers.front()), 0u);
+    EXPECT_EQ(after.count(renders.first()), 0u);
 }
 
 TEST(SdlOutput, LeavesTheTerminationSignalsToTheProgram)
