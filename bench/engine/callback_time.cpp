@@ -2,6 +2,7 @@
 // or a list of files one after another as the advance would (the next one loaded when the end comes). Prints
 // the count, median, 99th and 99.9th percentile and maximum in microseconds. Built also against older engines
 // (the output interface they had), so that one run can compare them.
+#include "bench/engine/ui_events.h"
 #include "platform/audio/engine.h"
 #include "platform/audio/open_decoder.h"
 #include "platform/audio/sdl_output.h"
@@ -11,12 +12,9 @@
 #include <exception>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,21 +96,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: engine_callback_time FILE...   (played one after another to the end)\n");
         return 2;
     }
-    std::mutex mutex;
-    std::condition_variable posted;
-    std::deque<std::function<void()>> events;
-    auto post = [&](std::function<void()> f) {
-        {
-            std::lock_guard lock(mutex);
-            events.push_back(std::move(f));
-        }
-        posted.notify_one();
-    };
+    tamro::bench::UiEvents ui;
     std::vector<double> micros, cpuMicros;
     try {
         auto timing = std::make_unique<TimingOutput>(std::make_unique<tamro::audio::SdlOutput>());
         TimingOutput* output = timing.get();
-        tamro::audio::Engine engine(std::move(timing), &tamro::audio::openDecoder, post);
+        tamro::audio::Engine engine(std::move(timing), &tamro::audio::openDecoder, ui.poster());
         std::size_t next = 0;
         bool over = false;
         engine.setEndOfTrackHandler([&](std::int32_t) {
@@ -122,14 +111,7 @@ int main(int argc, char** argv)
                 over = true;
         });
         engine.setFileName(files[next++]);
-        while (!over) {
-            std::unique_lock lock(mutex);
-            posted.wait(lock, [&] { return !events.empty(); });
-            auto f = std::move(events.front());
-            events.pop_front();
-            lock.unlock();
-            f();
-        }
+        ui.runUntil([&] { return over; });
         // Let the tail play out, then stop recording; the device may still call back while it is open.
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         output->recording = false;

@@ -1,16 +1,14 @@
 // Plays one file (or a test tone) to its end through the engine and SDL, as the player would: the
 // whole-process CPU benchmark runs this beside mpg123.
+#include "bench/engine/ui_events.h"
 #include "platform/audio/engine.h"
 #include "platform/audio/sdl_output.h"
 #include "support/sine_decoder.h"
 #include "platform/audio/open_decoder.h"
 
-#include <condition_variable>
 #include <cstdlib>
 #include <cstdio>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 
 int main(int argc, char** argv)
@@ -32,17 +30,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // The UI thread's event queue.
-    std::mutex mutex;
-    std::condition_variable posted;
-    std::deque<std::function<void()>> events;
-    auto post = [&](std::function<void()> f) {
-        {
-            std::lock_guard lock(mutex);
-            events.push_back(std::move(f));
-        }
-        posted.notify_one();
-    };
+    tamro::bench::UiEvents ui;
     tamro::audio::Engine::DecoderFactory open = [toneSeconds](const std::string& p, const tamro::audio::OutputFormat& f)
         -> std::unique_ptr<tamro::audio::Decoder> {
         if (toneSeconds > 0.0)
@@ -50,7 +38,7 @@ int main(int argc, char** argv)
         return tamro::audio::openDecoder(p, f);
     };
     try {
-        tamro::audio::Engine engine(std::make_unique<tamro::audio::SdlOutput>(buffer), open, post);
+        tamro::audio::Engine engine(std::make_unique<tamro::audio::SdlOutput>(buffer), open, ui.poster());
         bool ended = false;
         engine.setEndOfTrackHandler([&](std::int32_t) { ended = true; });
         engine.setDeviceLostHandler([](const std::string& why) {
@@ -58,14 +46,7 @@ int main(int argc, char** argv)
             std::exit(1);
         });
         engine.setFileName(path.empty() ? "tone" : path);
-        while (!ended) {
-            std::unique_lock lock(mutex);
-            posted.wait(lock, [&] { return !events.empty(); });
-            auto f = std::move(events.front());
-            events.pop_front();
-            lock.unlock();
-            f();
-        }
+        ui.runUntil([&] { return ended; });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "engine_play: %s\n", e.what());
         return 1;
