@@ -2,6 +2,7 @@
 // and engine play a file under the real event loop and the display schedule; at each step of the slider, how far
 // the engine's position already is past the half second where the shown second changed.
 // Usage: display_lag FILE SECONDS   (under X and a sound server; the slider and the clock change together)
+#include "app/pixel_transfer.h"
 #include "app/player_window.h"
 #include "platform/audio/engine_factory.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: display_lag FILE SECONDS\n");
         return 2;
     }
+    tamro::app::sendPixelsOverTheConnection();  // as the program does
     QApplication app(argc, argv);
     auto engine = tamro::audio::createEngine(
         [](std::function<void()> f) { QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection); });

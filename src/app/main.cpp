@@ -1,6 +1,7 @@
 // Tamro?Player v3.0: creates the main window with the audio engine and runs until the window is closed.
 // The launcher (launcher.cpp) starts it when no player runs on the desktop yet.
 #include "app/desktop_events.h"
+#include "app/pixel_transfer.h"
 #include "app/player_window.h"
 #include "app/quit_on_signal.h"
 #include "base/product.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     // The arguments are the player's own: Qt sees none of them, so a file named like one of its options is
     // still a file.
     int qtArgc = 1;
+    tamro::app::sendPixelsOverTheConnection();
     QApplication app(qtArgc, argv);
     tamro::app::quitOnTerminationSignals();
     // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
