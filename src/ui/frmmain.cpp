@@ -12,7 +12,10 @@ const QColor yellow(255, 255, 0);
 
 void place(QWidget& control, int left, int top, int width, int height)
 {
-    control.setGeometry(twipRect(left, top, width, height));
+    const QRect pixels = twipRect(left, top, width, height);
+    // Fixed, as nothing lays the window out: a new caption then asks the window for no new layout.
+    control.setFixedSize(pixels.size());
+    control.move(pixels.topLeft());
 }
 
 void colour(QWidget& control, QColor background, QColor text)
@@ -81,6 +84,9 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
     Songname.setWordWrap(true);
 
     place(Slider1, 60, 750, 2700, 135);
+    // The slider fills its own background with the window's grey, so the window needs no repaint beneath it
+    // when the value moves.
+    Slider1.setAutoFillBackground(true);
 
     place(time, 2760, 720, 525, 255);
     colour(time, lightGrey, Qt::black);

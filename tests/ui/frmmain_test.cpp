@@ -2,11 +2,15 @@
 
 #include "ui/glyphs.h"
 
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
+#include <vector>
 
 namespace tamro::ui {
 namespace {
@@ -112,6 +116,45 @@ TEST(Frmmain, FontsAndColours)
     EXPECT_NE(f.Command5.font().family(), "MS Serif") << "the ? button keeps the default font";
     EXPECT_EQ(f.Songname.palette().color(QPalette::WindowText), QColor(255, 255, 0));
     EXPECT_EQ(f.List1.palette().color(QPalette::Text), QColor(255, 255, 0));
+}
+
+// What a shown window holds on screen once its posted repaints are done.
+QImage onScreen(Frmmain& f)
+{
+    QCoreApplication::processEvents();
+    return f.screen()->grabWindow(f.winId()).toImage();
+}
+
+TEST(Frmmain, TheClockAndSliderRepaintedAloneShowWhatTheWholeWindowDrawnAsBeforeShows)
+{
+    struct Step {
+        std::int32_t value;
+        const char* clock;
+    };
+    const Step steps[] = {{0, "00:00"}, {1, "00:01"}, {7, "00:07"}, {10, "01:40"}, {-3, "00:00"}, {99, "59:59"}};
+    std::vector<QImage> repainted;
+    {
+        Frmmain f;
+        f.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+        onScreen(f);
+        for (const Step& step : steps) {
+            f.Slider1.setValue(step.value);
+            f.time.setCaption(step.clock);
+            repainted.push_back(onScreen(f));
+        }
+    }
+    ASSERT_FALSE(repainted[0] == repainted[1]) << "the screen shows the step";
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        // Drawn whole, with the window's background painted beneath a see-through slider.
+        Frmmain before;
+        before.Slider1.setAutoFillBackground(false);
+        before.Slider1.setValue(steps[i].value);
+        before.time.setCaption(steps[i].clock);
+        before.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&before));
+        EXPECT_TRUE(repainted[i] == onScreen(before)) << steps[i].clock;
+    }
 }
 
 TEST(Glyphs, EachIsItsOwnGreySymbolOnBlack)
