@@ -226,10 +226,12 @@ void Engine::setMotionHandler(std::function<void()> handler) { motionHandler_ = 
 
 void Engine::expectNext(const std::string& path)
 {
+    // Told after every event, mostly the same: no lock then, which the decode thread may hold for a decode step.
+    if (path == expected_)
+        return;
+    expected_ = path;
     {
         Lock lock(decodeMutex_);
-        if (next_.expected == path)
-            return;
         next_.expected = path;
         // Another file is expected now: an early track nobody hears yet goes (the track before it then ends as
         // it would without one); one already heard stays, for the advance to replace.

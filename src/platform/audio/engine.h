@@ -189,7 +189,8 @@ private:
     std::string loadedFile_;
     bool playing_ = false;
     bool ended_ = false;
-    bool advancing_ = false;  // the end-of-track handler runs: its load may take the early track over
+    bool advancing_ = false;
+    std::string expected_;    // what expectNext last gave  // the end-of-track handler runs: its load may take the early track over
     std::int64_t lengthFrames_ = 0;
 
     // The decoder and what the decode thread keeps.
