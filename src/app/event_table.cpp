@@ -4,10 +4,14 @@
 #include "ui/about_links.h"
 
 #include <QAbstractButton>
+#include <QItemSelectionModel>
 
 namespace tamro::app {
 
 namespace {
+
+// The media player learns what the advance would load next, so that it can start it behind the tail.
+void expectNext(PlayerWindow& w) { w.Play->expectNext(w.advance.nextFile()); }
 
 // Runs a handler as runEvent runs it each time `signal` of `control` fires.
 template <class Control, class Signal, class Handler>
@@ -25,6 +29,7 @@ void runEvent(PlayerWindow& w, const std::function<void()>& handler, bool seeks)
     w.schedule.afterEvent();
     if (w.mpris)
         w.mpris->afterEvent(seeks);
+    expectNext(w);
 }
 
 void connectEvents(PlayerWindow& w)
@@ -59,6 +64,10 @@ void connectEvents(PlayerWindow& w)
     w.failures.setClosedHandler([&w] { w.schedule.afterEvent(); });
     on(w, f.Slider1, &ui::Slider::click, [&w] { w.clock.Slider1_Click(); }, true);
     on(w, f.Slider1, &ui::Slider::scroll, [&w] { w.clock.Slider1_Scroll(); }, true);
+
+    // The two changes that the user makes with no handler of their own and that decide the next file.
+    QObject::connect(&f.Shuffle, &QAbstractButton::toggled, &f, [&w] { expectNext(w); });
+    QObject::connect(f.List1.selectionModel(), &QItemSelectionModel::selectionChanged, &f, [&w] { expectNext(w); });
 
     on(w, f.Command5, &QAbstractButton::clicked, [&w] { ui::Command5_Click(w.frmmain, *w.urlOpener); });
 }

@@ -49,10 +49,17 @@ public:
     virtual void setMotionHandler(std::function<void()> handler) = 0;
 
     // Called on the UI thread, once for each track that played to its end, as its last samples go to the device
-    // (a little before they are heard, so that the next track can follow without a gap).
-    // Never for a track replaced by a new file name or halted by stop().
+    // (a little before they are heard, so that the next track can follow without a gap), or, when the file
+    // expected next was started behind it, as that file is heard. Never for a track replaced by a new file name
+    // or halted by stop().
     using EndOfTrackHandler = std::function<void(std::int32_t)>;
     virtual void setEndOfTrackHandler(EndOfTrackHandler handler) = 0;
+
+    // The file that the end-of-track handler would load if the track ended now ("" for none), told after
+    // anything that can change it. A player may start it right behind the tail; the handler's setFileName of
+    // that same file then takes it over as it plays, and any other call puts things back as they would be
+    // without it. A hint: ignoring it is correct, only the hand-over comes earlier.
+    virtual void expectNext(const std::string& /*path*/) {}
 };
 
 }  // namespace tamro

@@ -4,6 +4,7 @@
 #include "player/failure_policies.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tamro::player {
 
@@ -35,13 +36,29 @@ void Advance::advance()
         [this] { settle(); });
 }
 
+std::int16_t Advance::pick(float r, std::int16_t n)
+{
+    // In double the product is exact (24 + 15 bits), so k stays below n; rounding to float first could reach n.
+    const double k = std::floor(static_cast<double>(r) * n);
+    return toInt16(static_cast<std::int32_t>(k));
+}
+
+std::string Advance::nextFile() const
+{
+    const std::int16_t n = list1_.listCount();
+    if (shuffle_.value() == 1)
+        return n > 0 ? list1_.list(pick(random_.peek(), n)) : std::string();
+    // The sequential step loads the entry after `last` only where the selection can move on by one.
+    const std::int16_t selected = list1_.listIndex();
+    if (last_ >= std::numeric_limits<std::int16_t>::max() || selected >= n - 1)
+        return {};
+    return list1_.list(last_ + 1);
+}
+
 void Advance::shufflePick()
 {
     const std::int16_t n = list1_.listCount();
-    const float r = random_.next();
-    // In double the product is exact (24 + 15 bits), so k stays below n; rounding to float first could reach n.
-    const double k = std::floor(static_cast<double>(r) * n);
-    list1_.setListIndex(toInt16(static_cast<std::int32_t>(k)));
+    list1_.setListIndex(pick(random_.next(), n));
     steps_.load(list1_.text());
     // No play: the file starts by itself when it is loaded. `last` is left where it was.
     steps_.setRange();

@@ -7,6 +7,7 @@
 #include "ui/list_box.h"
 
 #include <cstdint>
+#include <string>
 
 namespace tamro::player {
 
@@ -20,7 +21,13 @@ public:
     void Command3_Click();
     void Play_EndOfTrack(std::int32_t unused);
 
+    // The path the advance would load if it ran now, "" when it would load none (or fail before it loads):
+    // changes nothing, not even the random source's sequence.
+    std::string nextFile() const;
+
 private:
+    // The shuffle pick's index for n entries and a draw r.
+    static std::int16_t pick(float r, std::int16_t n);
     void advance();
     void shufflePick();
     void sequentialStep();

@@ -10,6 +10,20 @@ RandomSource::RandomSource() : generator_(fixedSeed) {}
 
 float RandomSource::next()
 {
+    const float r = peek();
+    drawn_.reset();
+    return r;
+}
+
+float RandomSource::peek()
+{
+    if (!drawn_)
+        drawn_ = draw();
+    return *drawn_;
+}
+
+float RandomSource::draw()
+{
     // The top 24 bits scaled by 2^-24: never 1, which generate_canonical<float> may round up to.
     return static_cast<float>(generator_() >> 8) * 0x1p-24f;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <random>
 
 namespace tamro::player {
@@ -13,8 +14,12 @@ public:
 
     // The next value r of the sequence, 0 <= r < 1, a multiple of 2^-24 (exact in single precision).
     float next();
+    // The value the next call of next() returns, without using it up.
+    float peek();
 
 private:
+    float draw();
+    std::optional<float> drawn_;
     // mt19937's output for a given seed is fixed by the C++ standard, unlike the standard distributions.
     std::mt19937 generator_;
 };

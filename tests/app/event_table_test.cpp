@@ -111,6 +111,28 @@ TEST(EventTable, NextAndTheEndOfATrackRunTheAdvance)
               (Calls{"fileName:/y.mp3", "play", "length", "length", "fileName:/z.mp3", "play", "length", "length"}));
 }
 
+TEST(EventTable, ThePlayerIsToldWhatTheAdvanceWouldLoadAfterEveryChange)
+{
+    Program p;
+    QTest::mouseClick(&p.f().Command1, Qt::LeftButton);
+    p.f().List1.replaceAll({"/a.mp3", "/b.mp3", "/c.mp3"});
+    const auto clickOn = [&](int row, bool twice) {
+        const QPoint at = p.f().List1.visualRect(p.f().List1.model()->index(row, 0)).center();
+        QTest::mouseClick(p.f().List1.viewport(), Qt::LeftButton, {}, at);
+        if (twice)
+            QTest::mouseDClick(p.f().List1.viewport(), Qt::LeftButton, {}, at);
+    };
+    clickOn(0, true);
+    EXPECT_EQ(p.play->expected, "/b.mp3") << "after a handler";
+    clickOn(2, false);
+    EXPECT_EQ(p.play->expected, "") << "a selection on the last entry: the advance loads nothing";
+    QTest::mouseClick(&p.f().Shuffle, Qt::LeftButton);
+    const std::string pick = p.play->expected;
+    EXPECT_NE(pick, "") << "shuffle on";
+    QTest::mouseClick(&p.f().Command3, Qt::LeftButton);
+    EXPECT_EQ(p.play->fileName, pick) << "the pick it was told is the one the advance made";
+}
+
 TEST(EventTable, PlaylistEditingKeysAndButtons)
 {
     Program p;

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -43,6 +44,7 @@ protected:
     VirtualOutput* out = nullptr;
     std::unique_ptr<Engine> engine;
     int ends = 0;
+    std::atomic<int> opened{0};  // files opened, by the UI thread or the decode thread
     // Runs what the engine posts to the UI thread at once, inside the callback, as if the UI thread answered
     // before the callback's patience ran out.
     bool postAtOnce = false;
@@ -54,6 +56,7 @@ protected:
         engine = std::make_unique<Engine>(
             std::move(output),
             [this](const std::string& path, const OutputFormat& format) -> std::unique_ptr<Decoder> {
+                ++opened;
                 const auto it = files.find(path);
                 if (it == files.end())
                     throw Failure("Cannot open '" + path + "': no such file");
@@ -306,6 +309,78 @@ TEST_F(EngineTest, ATrackLoadedAtTheEndFollowsTheLastFrameWithoutSilence)
         EXPECT_NEAR(engine->position(), seconds(960 - 704), 1.0 / rate);
         pull(4 * 512);
         EXPECT_DOUBLE_EQ(engine->position(), seconds(320 + 4 * 512 - 1024));
+    }
+}
+
+TEST_F(EngineTest, TheFileExpectedNextFollowsTheTailAndTheAdvanceTakesItOverAsItIsHeard)
+{
+    const auto sine = [](double frequency, std::int64_t length, std::int64_t from, std::int64_t frames) {
+        std::vector<float> all(static_cast<std::size_t>(2 * (from + frames)));
+        testing::SineDecoder(frequency, length, {rate, 2}).read(all.data(), static_cast<std::size_t>(from + frames));
+        return std::vector<float>(all.begin() + 2 * from, all.end());
+    };
+    struct Case {
+        const char* name;
+        const char* expectedLater;  // what is expected next once short.wav is all decoded
+        const char* advanceLoads;   // nullptr: nothing (the last entry)
+        int opens;                  // files opened in all
+    };
+    for (const Case c : {Case{"the expected file", nullptr, "/music/b1000.wav", 2},
+                         Case{"another file", nullptr, "/music/a440.wav", 3},
+                         Case{"none", nullptr, nullptr, 2},
+                         Case{"expected another file before it was heard", "/music/a440.wav", "/music/a440.wav", 3}}) {
+        SCOPED_TRACE(c.name);
+        ends = 0;
+        opened = 0;
+        postAtOnce = true;
+        engine->setEndOfTrackHandler([&](std::int32_t) {
+            ++ends;
+            if (c.advanceLoads)
+                engine->setFileName(c.advanceLoads);
+            engine->expectNext("");  // the playlist has no further entry
+        });
+        out->latencyFrames = 1024;
+        engine->setFileName("/music/short.wav");
+        engine->expectNext("/music/b1000.wav");
+        auto sound = pull(9 * 512);
+        if (c.expectedLater)
+            engine->expectNext(c.expectedLater);
+        const std::string next = c.expectedLater ? c.expectedLater : "/music/b1000.wav";
+        const double nextFrequency = next == "/music/a440.wav" ? 440.0 : 1000.0;
+        const std::int64_t nextLength = files[next].frames;
+        // The tenth block holds the last 192 frames and then the next track's first 320: reported once the
+        // device may be sounding them, not before.
+        const auto tenth = pull(512);
+        sound.insert(sound.end(), tenth.begin(), tenth.end());
+        EXPECT_EQ(ends, 0);
+        EXPECT_DOUBLE_EQ(engine->position(), seconds(10 * 512 - 1024)) << "the tail's, still";
+        EXPECT_EQ(engine->loadedFile(), "/music/short.wav");
+        out->idle(4'000);
+        EXPECT_TRUE(engine->waitUntilBuffered(5s));
+        EXPECT_EQ(ends, 1);
+        auto expected = sine(440.0, 4800, 0, 4800);
+        const auto head = sine(nextFrequency, nextLength, 0, 320);
+        expected.insert(expected.end(), head.begin(), head.end());
+        EXPECT_EQ(sound, expected) << "the first track to its last frame, the expected one right behind it";
+
+        const auto after = pull(4 * 512);
+        EXPECT_EQ(opened, c.opens);
+        if (!c.advanceLoads) {
+            EXPECT_FALSE(engine->isPlaying());
+            EXPECT_EQ(after, std::vector<float>(after.size(), 0.0f)) << "nothing after the last track";
+            out->idle(100'000);
+            EXPECT_DOUBLE_EQ(engine->position(), 0.1);
+        } else if (c.advanceLoads == next) {
+            EXPECT_TRUE(engine->isPlaying());
+            EXPECT_EQ(engine->loadedFile(), next);
+            EXPECT_DOUBLE_EQ(engine->length(), seconds(nextLength));
+            EXPECT_EQ(after, sine(nextFrequency, nextLength, 320, 4 * 512)) << "taken over, not started again";
+            EXPECT_DOUBLE_EQ(engine->position(), seconds(320 + 4 * 512 - 1024));
+        } else {
+            EXPECT_EQ(engine->loadedFile(), c.advanceLoads);
+            EXPECT_EQ(after, sine(440.0, rate, 0, 4 * 512)) << "the loaded file from its start, the early one gone";
+        }
+        engine->stop();
     }
 }
 

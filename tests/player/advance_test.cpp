@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -128,6 +129,8 @@ TEST(Advance, EndsInTheSameStateFromTheButtonAndTheEndOfATrack)
          4, 0, {"fileName:/x", "length", "length"}, "/x - (00:10)", 10},
         {"shuffle with one entry refused: recovery sets last", {"/x"}, 4, 0, "/y", true, {"fileName"},
          0, 0, {"fileName:/x", "length", "length"}, "/x - (00:20)", 20},
+        {"shuffle: the sequence's first draw picks Z", xyz, 0, 0, "/x", true, {},
+         0, 2, {"fileName:/z", "length", "length"}, "/z - (00:30)", 30},
     };
     for (const Case& c : cases) {
         for (Trigger trigger : {Trigger::button, Trigger::endOfTrack}) {
@@ -136,7 +139,13 @@ TEST(Advance, EndsInTheSameStateFromTheButtonAndTheEndOfATrack)
             w.setUp(c.entries, c.last, c.selection, c.playing);
             w.shuffle.setChecked(c.shuffle);
             w.play.failing = c.failing;
+            // What the media player is told to expect is what the advance then loads, and the telling leaves
+            // the random sequence as it was.
+            const std::string expected = w.advance.nextFile();
             EXPECT_NO_THROW(w.run(trigger));
+            const auto load = std::find_if(w.play.calls.begin(), w.play.calls.end(),
+                                           [](const std::string& call) { return call.starts_with("fileName:"); });
+            EXPECT_EQ(expected, load == w.play.calls.end() ? "" : load->substr(9));
             EXPECT_EQ(w.last, c.lastAfter);
             EXPECT_EQ(w.list1.listIndex(), c.selectionAfter);
             EXPECT_EQ(w.play.calls, c.calls);

@@ -21,7 +21,9 @@ public:
     // What the handlers did: "fileName:<path>", "play", "stop", "length", "position", "setPosition:<s>".
     std::vector<std::string> calls;
     std::string fileName;  // the last accepted file name
+    std::string expected;  // the last file told to expect next (not a call: the handlers never make it)
 
+    void expectNext(const std::string& path) override { expected = path; }
     void setFileName(const std::string& path) override
     {
         record("fileName:" + path, "fileName");

@@ -22,6 +22,7 @@ public:
     const std::string& loadedFile() const override { return inner_->loadedFile(); }
     bool isPlaying() const override { return inner_->isPlaying(); }
     void setEndOfTrackHandler(EndOfTrackHandler handler) override { inner_->setEndOfTrackHandler(std::move(handler)); }
+    void expectNext(const std::string& path) override { inner_->expectNext(path); }
 
 protected:
     MediaPlayer& inner() { return *inner_; }

@@ -89,6 +89,8 @@ std::int64_t Engine::periodMicros() const
 
 void Engine::setFileName(const std::string& path)
 {
+    if (takeOverNext(path))
+        return;
     // Opened before anything changes, so that a refused file leaves the current track as it was.
     std::unique_ptr<Decoder> decoder = openDecoder_(path, format_);
     if (!decoder)
@@ -98,6 +100,7 @@ void Engine::setFileName(const std::string& path)
     const bool follow = loaded_ && ended_;
     {
         Lock lock(decodeMutex_);
+        dropNext(false);
         decoder_.swap(decoder);
         lengthFrames_ = length;
         loaded_ = true;
@@ -128,6 +131,7 @@ void Engine::play()
     const std::int64_t at = frameOf(heard_.load(std::memory_order_relaxed));
     {
         Lock lock(decodeMutex_);
+        dropNext(false);
         beginSegment(ended_ || at >= lengthFrames_ ? 0 : at, true);
     }
     startPlaying(true);
@@ -139,6 +143,7 @@ void Engine::stop()
         return;
     {
         Lock lock(decodeMutex_);
+        dropNext(false);
         beginSegment(0, false);
     }
     wakeDecoder_.post();
@@ -206,6 +211,7 @@ void Engine::setPosition(double seconds)
     const bool keepPlaying = playing_;
     {
         Lock lock(decodeMutex_);
+        dropNext(false);
         beginSegment(frame, keepPlaying);
     }
     if (keepPlaying)
@@ -217,6 +223,92 @@ void Engine::setPosition(double seconds)
 void Engine::setEndOfTrackHandler(EndOfTrackHandler handler) { endHandler_ = std::move(handler); }
 
 void Engine::setMotionHandler(std::function<void()> handler) { motionHandler_ = std::move(handler); }
+
+void Engine::expectNext(const std::string& path)
+{
+    // Told after every event, mostly the same: no lock then, which the decode thread may hold for a decode step.
+    if (path == expected_)
+        return;
+    expected_ = path;
+    {
+        Lock lock(decodeMutex_);
+        next_.expected = path;
+        // Another file is expected now: an early track nobody hears yet goes (the track before it then ends as
+        // it would without one); one already heard stays, for the advance to replace.
+        if (next_.started && next_.path != path)
+            dropNext(true);
+    }
+    wakeDecoder_.post();
+}
+
+bool Engine::takeOverNext(const std::string& path)
+{
+    if (!advancing_)
+        return false;
+    std::unique_ptr<Decoder> ended;  // closed outside the lock
+    {
+        Lock lock(decodeMutex_);
+        if (!next_.started || next_.path != path)
+            return false;
+        ended = std::move(next_.endingDecoder);
+        next_.started = false;
+        lengthFrames_ = next_.length;
+        loadedFile_ = path;
+        Lock state(stateMutex_);
+        Segment& s = queued_ > 0 && queue_[queued_ - 1].early ? queue_[queued_ - 1] : current_;
+        s.early = false;
+        // From here on the position is the new track's: where the callbacks have it, once it is heard.
+        const std::uint64_t limit = s.consumed > 0 ? glideLimitOf(nextCourse_) : 0;
+        const std::uint64_t course = s.consumed > 0 ? glidingFrom(nextCourse_.frame, nextCourse_.start) : frozenAt(0);
+        glideLimitMicros_.store(limit, std::memory_order_relaxed);
+        heard_.store(course);
+        lastCourse_ = course;
+        lastCourseSegment_ = s.id;
+        lastCourseLimit_ = limit;
+    }
+    playing_ = true;
+    ended_ = false;
+    wakeDecoder_.post();  // its own end is now to be reported as any track's
+    return true;
+}
+
+bool Engine::dropNext(bool unlessHeard)
+{
+    if (!next_.started)
+        return true;
+    std::unique_ptr<Decoder> early;
+    {
+        Lock lock(stateMutex_);
+        const bool queued = queued_ > 0 && queue_[queued_ - 1].early;
+        if (queued && queue_[queued_ - 1].consumed == 0) {
+            // Nothing of it went out: the ring ends with the track before it again, as if it had never come.
+            --queued_;
+            ring_.truncate(indexOf(next_.ending.mark));
+            endMark_.store(next_.ending.mark, std::memory_order_release);
+            decoderDone_.store(true, std::memory_order_release);
+        } else if (unlessHeard) {
+            return false;
+        } else {
+            // Some of it was heard: the track before it has all gone out, and nothing plays after it.
+            ring_.reset();
+            current_ = Segment{};
+            current_.id = next_.endingId;
+            queued_ = 0;
+            endMark_.store(noMark, std::memory_order_relaxed);
+        }
+        wantsFrames_.store(current_.playing || queued_ > 0, std::memory_order_release);
+    }
+    early = std::move(decoder_);
+    decoder_ = std::move(next_.endingDecoder);
+    decoding_ = next_.ending;
+    // The early track's id was never the UI thread's: the end still to come is the track before it's.
+    segmentId_ = next_.endingId;
+    if (next_.endPosted)
+        decoding_.endPosted = true;
+    next_.started = false;
+    nextHeardMicros_.store(-1, std::memory_order_relaxed);
+    return true;
+}
 
 void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handler)
 {
@@ -251,6 +343,7 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
     decoding_.startedMicros = output_->clockMicros();
     decoderDone_.store(false, std::memory_order_relaxed);
     endMark_.store(noMark, std::memory_order_relaxed);
+    next_.started = false;  // the UI thread dropped it first (dropNext)
     {
         // The callback holds this lock while it reads the ring, and the decode thread is parked by
         // decodeMutex_: nobody touches the ring while it is emptied.
@@ -272,6 +365,23 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
 
 void Engine::queueSegment()
 {
+    if (queueBehind(lengthFrames_, false)) {
+        heard_.store(frozenAt(0), std::memory_order_relaxed);
+    } else {
+        beginSegment(0, true);  // more tracks within one device buffer than the queue holds: start this one afresh
+    }
+    playing_ = true;
+    ended_ = false;
+}
+
+bool Engine::queueBehind(std::int64_t length, bool early)
+{
+    {
+        // Only the callback takes from the queue meanwhile, and anyone adding to it holds decodeMutex_.
+        Lock lock(stateMutex_);
+        if (queued_ == queue_.size())
+            return false;
+    }
     const std::uint64_t finished = decoding_.id;
     const std::int64_t written = decoding_.written;
     ++segmentId_;
@@ -282,33 +392,23 @@ void Engine::queueSegment()
     decoding_.startedMicros = output_->clockMicros();
     decoderDone_.store(false, std::memory_order_relaxed);
     endMark_.store(noMark, std::memory_order_relaxed);
-    bool flush = false;
-    {
-        Lock lock(stateMutex_);
-        // The track that ended is all in the ring by now: from here on the ring also holds the next one, so
-        // the callback must know exactly where the first one stops.
-        Segment& last = queued_ > 0 ? queue_[queued_ - 1] : current_;
-        if (last.id == finished && !last.exact) {
-            last.limit = std::min(last.limit, written);
-            last.exact = true;
-        }
-        if (queued_ < queue_.size()) {
-            Segment& s = queue_[queued_++];
-            s = Segment{};
-            s.id = segmentId_;
-            s.end = lengthFrames_;
-            s.limit = lengthFrames_;
-            s.playing = true;
-            wantsFrames_.store(true, std::memory_order_release);
-            heard_.store(frozenAt(0), std::memory_order_relaxed);
-        } else {
-            flush = true;  // more tracks within one device buffer than the queue holds: start this one afresh
-        }
+    Lock lock(stateMutex_);
+    // The track that ended is all in the ring by now: from here on the ring also holds the next one, so the
+    // callback must know exactly where the first one stops.
+    Segment& last = queued_ > 0 ? queue_[queued_ - 1] : current_;
+    if (last.id == finished && !last.exact) {
+        last.limit = std::min(last.limit, written);
+        last.exact = true;
     }
-    if (flush)
-        beginSegment(0, true);
-    playing_ = true;
-    ended_ = false;
+    Segment& s = queue_[queued_++];
+    s = Segment{};
+    s.id = segmentId_;
+    s.end = length;
+    s.limit = length;
+    s.playing = true;
+    s.early = early;
+    wantsFrames_.store(true, std::memory_order_release);
+    return true;
 }
 
 void Engine::startPlaying(bool waitForFirstBuffer)
@@ -359,12 +459,26 @@ void Engine::reportNoSound(const std::string& description)
 
 void Engine::onTrackEnded(std::uint64_t segmentId)
 {
-    if (segmentId != segmentId_)
-        return;  // replaced, stopped or sought since the end was seen
+    {
+        Lock lock(decodeMutex_);
+        const bool early = next_.started && next_.endingId == segmentId;
+        if (!early && segmentId != segmentId_)
+            return;  // replaced, stopped or sought since the end was seen
+    }
     playing_ = false;
     ended_ = true;
-    if (endHandler_)
+    if (endHandler_) {
+        struct Advancing {
+            bool& flag;
+            explicit Advancing(bool& f) : flag(f) { flag = true; }
+            ~Advancing() { flag = false; }
+        } advancing(advancing_);
         endHandler_(0);
+    }
+    // The advance loaded another file, or none: the early track goes, and the track before it has ended.
+    Lock lock(decodeMutex_);
+    if (next_.started && next_.endingId == segmentId)
+        dropNext(false);
 }
 
 // --- the device's callback -----------------------------------------------------------------------------------
@@ -392,6 +506,7 @@ bool Engine::render(std::span<float> out)
         if (current_.playing || queued_ == 0 || filled == frames)
             break;
         // The next track's frames follow the tail in the ring, and so in this buffer.
+        tail_ = current_;
         current_ = queue_[0];
         std::move(queue_.begin() + 1, queue_.begin() + static_cast<std::ptrdiff_t>(queued_), queue_.begin());
         --queued_;
@@ -431,56 +546,94 @@ std::size_t Engine::take(std::span<float> out, std::size_t filled)
     return filled;
 }
 
-bool Engine::publishHeard(std::uint64_t ended)
+Engine::Course Engine::courseOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const
 {
-    // A track queued behind the tail reads its start until its first frame is handed out.
-    const Segment& s = queued_ > 0 ? queue_[queued_ - 1] : current_;
-    if (!s.playing && s.id != ended)
-        return false;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
     // Track frames handed out after the point being heard now; more than were handed out while the device
     // still sounds what came before them (the previous track's tail).
-    const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
     const std::int64_t ahead = s.lastRealEnd - heardDevice;
     const std::int64_t unheard = std::clamp<std::int64_t>(ahead, 0, s.consumed);
-    const auto rate = static_cast<std::int64_t>(format_.sampleRate);
-    const auto micros = [rate](std::int64_t frames) { return (frames * 1'000'000 + rate - 1) / rate; };
-    if (s.playing && s.consumed == 0) {
-        heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
-        return false;
-    }
-    const std::int64_t now = output_->clockMicros();
     // Playing, the glide starts once the track's first frame is due. No callback may come until the next
     // track once the last frame is out: then it glides through the tail to the length (rounded up to whole
     // microseconds, which still gives less than one frame more); a track that decoded short ends at its length
     // all the same.
-    std::int64_t frame = s.playing ? s.base + s.consumed - unheard : s.end - unheard;
-    const std::int64_t start = s.playing ? now + micros(std::max<std::int64_t>(ahead - s.consumed, 0)) : now;
-    const std::int64_t glideEnd = s.playing ? s.base + s.consumed : s.end;
+    Course c;
+    c.frame = s.playing ? s.base + s.consumed - unheard : s.end - unheard;
+    c.start = s.playing ? now + micros(std::max<std::int64_t>(ahead - s.consumed, 0)) : now;
+    c.glideEnd = s.playing ? s.base + s.consumed : s.end;
+    c.playing = s.playing;
+    c.stillToHear = unheard > 0;
+    return c;
+}
+
+std::int64_t Engine::micros(std::int64_t frames) const
+{
+    const auto rate = static_cast<std::int64_t>(format_.sampleRate);
+    return (frames * 1'000'000 + rate - 1) / rate;
+}
+
+std::uint64_t Engine::glideLimitOf(const Course& c) const
+{
+    // It glides on until all that was handed out is heard: a callback that comes late finds it where the
+    // device is, not stopped. Playing, at least one buffer, as the device may hold more than it says.
+    const auto limit = static_cast<std::uint64_t>(micros(c.glideEnd - c.frame));
+    return c.playing ? std::max(limit, glideMicros_) : limit;
+}
+
+bool Engine::publishHeard(std::uint64_t ended)
+{
+    // A track queued behind the tail reads its start until its first frame is handed out.
+    const Segment* queuedOrCurrent = queued_ > 0 ? &queue_[queued_ - 1] : &current_;
+    const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
+    const std::int64_t now = output_->clockMicros();
+    if (queuedOrCurrent->early) {
+        // Started before the advance loaded it: its course waits for the take-over, and the UI thread goes on
+        // seeing the track before it. The end of that one is reported as this one's first frame is heard.
+        const Segment& early = *queuedOrCurrent;
+        if (early.consumed > 0) {
+            nextCourse_ = courseOf(early, heardDevice, now);
+            if (nextHeardMicros_.load(std::memory_order_relaxed) < 0) {
+                // Its first frame went out in this buffer, behind the tail's last ones. The device may hold more
+                // before this buffer than it tells (at PulseAudio it says too much, by up to a buffer): the end
+                // is reported as if it held nothing, the earliest the new track can be heard, and so never after
+                // it and at most what the device holds before it.
+                const std::int64_t bufferStart = deviceFrames_ - static_cast<std::int64_t>(output_->periodFrames());
+                const std::int64_t before = std::max<std::int64_t>(early.lastRealEnd - early.consumed - bufferStart, 0);
+                nextHeardMicros_.store(now + micros(before), std::memory_order_release);
+                nextHeardToTell_ = true;
+            }
+        }
+        queuedOrCurrent = queued_ > 1 ? &queue_[queued_ - 2] : queued_ == 1 ? &current_ : &tail_;
+    }
+    const Segment& s = *queuedOrCurrent;
+    if (!s.playing && s.id != ended)
+        return false;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
+    if (s.playing && s.consumed == 0) {
+        heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
+        return false;
+    }
+    Course c = courseOf(s, heardDevice, now);
     // The device calls back unevenly, and its delay is only estimated from when it calls: a course behind the
     // one published before would step the position back. It goes on along that one, as long as it leads by
     // less than half a buffer (more is no longer jitter: the device fell behind the clock).
     const std::uint64_t previous = heard_.load(std::memory_order_relaxed);
-    if (start == now && previous == lastCourse_ && lastCourseSegment_ == s.id && (previous & glidingBit)) {
+    if (c.start == now && previous == lastCourse_ && lastCourseSegment_ == s.id && (previous & glidingBit)) {
         const std::uint64_t elapsed = (static_cast<std::uint64_t>(now) - previous) & clockMask;
         if (elapsed < (clockMask >> 1)) {
             const auto glided = static_cast<std::int64_t>(std::min(elapsed, lastCourseLimit_));
-            const std::int64_t before = std::min(glideEnd, frameOf(previous) + glided * rate / 1'000'000);
-            if (before > frame && before - frame <= static_cast<std::int64_t>(output_->periodFrames() / 2))
-                frame = before;
+            const std::int64_t before =
+                std::min(c.glideEnd, frameOf(previous) + glided * format_.sampleRate / 1'000'000);
+            if (before > c.frame && before - c.frame <= static_cast<std::int64_t>(output_->periodFrames() / 2))
+                c.frame = before;
         }
     }
-    // It glides on until all that was handed out is heard: a callback that comes late finds it where the
-    // device is, not stopped. Playing, at least one buffer, as the device may hold more than it says.
-    std::uint64_t limit = static_cast<std::uint64_t>(micros(glideEnd - frame));
-    if (s.playing)
-        limit = std::max(limit, glideMicros_);
+    const std::uint64_t limit = glideLimitOf(c);
     glideLimitMicros_.store(limit, std::memory_order_relaxed);
-    const std::uint64_t course = glidingFrom(frame, start);
+    const std::uint64_t course = glidingFrom(c.frame, c.start);
     heard_.store(course);
     lastCourse_ = course;
     lastCourseSegment_ = s.id;
     lastCourseLimit_ = limit;
-    if (!s.playing && unheard == 0)
+    if (!s.playing && !c.stillToHear)
         return false;  // the tail is already heard: nothing moves
     // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.
     if (stillSeen_.load() && stillSeen_.exchange(false))
@@ -518,6 +671,10 @@ void Engine::signalDecodeThread(bool active)
         wake = true;
     if (motionToPost_.load(std::memory_order_relaxed))
         wake = true;  // the decode thread posts the motion handler
+    if (nextHeardToTell_) {
+        nextHeardToTell_ = false;
+        wake = true;  // the decode thread reports the end of the track before the early one
+    }
     // The end of the track being decoded: when its last frame goes out in the next buffer, it is due a quarter
     // of a buffer before that buffer is asked for, time enough for the advance to load the next track behind
     // it; and once its last frame is out, at once.
@@ -599,6 +756,8 @@ std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
         std::this_thread::yield();
         decodeMutex_.lock();
     }
+    if (next_.started)
+        return announceNext(posts);  // the early track's own end waits until the UI thread has taken it over
     if (!decoding_.active || !decoding_.done || decoding_.endPosted)
         return -1;
     if (decoding_.mark == noMark) {
@@ -613,6 +772,8 @@ std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
             decoding_.due = std::max(lastCallbackMicros_.load(std::memory_order_relaxed), decoding_.startedMicros)
                             + periodMicros() - periodMicros() / 4;
     }
+    if (startNext())
+        return output_->clockMicros();  // fill the ring with it, then look again
     if (endDueFor_.load(std::memory_order_acquire) == decoding_.mark) {
         const std::int64_t due = endDueMicros_.load(std::memory_order_relaxed);
         decoding_.due = decoding_.due < 0 ? due : std::min(decoding_.due, due);
@@ -629,6 +790,63 @@ std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
     return -1;
 }
 
+std::int64_t Engine::announceNext(std::vector<std::function<void()>>& posts)
+{
+    if (next_.endPosted)
+        return -1;
+    const std::int64_t heardAt = nextHeardMicros_.load(std::memory_order_acquire);
+    if (heardAt < 0)
+        return -1;  // the callback wakes this thread once the early track's first frame is out
+    if (output_->clockMicros() < heardAt)
+        return heardAt;
+    next_.endPosted = true;
+    posts.push_back([this, alive = alive_, id = next_.endingId] {
+        if (*alive)
+            onTrackEnded(id);
+    });
+    return -1;
+}
+
+bool Engine::startNext()
+{
+    const std::uint64_t id = decoding_.id;
+    const std::string path = next_.expected;
+    const std::uint64_t end = indexOf(decoding_.mark);
+    if (path.empty() || (next_.triedFor == id && next_.triedPath == path) || ring_.readIndex() >= end)
+        return false;
+    next_.triedFor = id;
+    next_.triedPath = path;
+    std::unique_ptr<Decoder> decoder;
+    // A file that takes long to open (a SoundFont to load) keeps neither the UI thread nor the ring waiting.
+    decodeMutex_.unlock();
+    try {
+        decoder = openDecoder_(path, format_);
+    } catch (const std::exception&) {
+        // Not started early: the advance's own load meets the same failure and reports it as it does.
+    }
+    decodeMutex_.lock();
+    // Only what stopped, sought, loaded or expected meanwhile changes the plan; or a tail that has all gone out.
+    if (!decoder || quit_ || decoding_.id != id || decoding_.endPosted || next_.expected != path
+        || ring_.readIndex() >= end)
+        return false;
+    NextTrack& n = next_;
+    n.path = path;
+    n.length = std::max<std::int64_t>(decoder->lengthFrames(), 0);
+    n.endingId = id;
+    n.ending = decoding_;
+    n.endPosted = false;
+    n.endingDecoder = std::move(decoder_);
+    decoder_ = std::move(decoder);
+    nextHeardMicros_.store(-1, std::memory_order_relaxed);
+    if (!queueBehind(n.length, true)) {
+        decoder_.swap(n.endingDecoder);
+        n.endingDecoder.reset();
+        return false;
+    }
+    n.started = true;
+    return true;
+}
+
 bool Engine::settled()
 {
     const bool filled = !decoder_ || !decoding_.active || decoding_.done || ring_.writable() == 0;
@@ -637,8 +855,12 @@ bool Engine::settled()
         const std::int64_t callbackDue = endDueMicros_.load(std::memory_order_relaxed);
         due = due < 0 ? callbackDue : std::min(due, callbackDue);
     }
-    const bool endWaiting = decoding_.active && decoding_.done && !decoding_.endPosted
-                            && (decoding_.mark == noMark || (due >= 0 && output_->clockMicros() >= due));
+    const std::int64_t nextHeard = nextHeardMicros_.load(std::memory_order_acquire);
+    const bool endWaiting =
+        next_.started
+            ? !next_.endPosted && nextHeard >= 0 && output_->clockMicros() >= nextHeard
+            : decoding_.active && decoding_.done && !decoding_.endPosted
+                  && (decoding_.mark == noMark || (due >= 0 && output_->clockMicros() >= due));
     return filled && !endWaiting && postsInFlight_ == 0 && !motionToPost_.load(std::memory_order_acquire);
 }
 

@@ -1,8 +1,11 @@
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
 // position is what the output reports as heard, gliding on with the clock between callbacks. The device is
-// opened when a track starts and closed once the output has rested. A track ends a little before its last frame
-// goes to the device, so that the next one is loaded in time to follow it in the same device buffer; the
-// callback never waits for that. The application makes one with createEngine (engine_factory.h).
+// opened when a track starts and closed once the output has rested. The file the advance would load next
+// (expectNext) is started as soon as the current track is all decoded, its frames right behind the tail, and the
+// track's end is reported as that file is heard; the advance's load of the same file then takes it over. Without
+// one, a track ends a little before its last frame goes to the device, so that the next one is loaded in time to
+// follow it in the same device buffer. The callback never waits for either. The application makes one with
+// createEngine (engine_factory.h).
 //
 // Threads: the UI thread calls the MediaPlayer operations; the decode thread decodes, posts the events and
 // closes a rested device; the device's callback renders. The callback takes no lock it could wait for (a
@@ -55,6 +58,7 @@ public:
     void setEndOfTrackHandler(EndOfTrackHandler handler) override;
     Motion motion() override;
     void setMotionHandler(std::function<void()> handler) override;
+    void expectNext(const std::string& path) override EXCLUDES(decodeMutex_);
     const std::string& loadedFile() const override { return loadedFile_; }
     bool isPlaying() const override { return playing_; }
 
@@ -80,6 +84,7 @@ private:
         std::int64_t consumed = 0;   // frames taken from the ring since base
         bool handedOut = false;      // every frame of it went to the device
         std::int64_t lastRealEnd = 0;  // device-timeline index just after the last frame of it handed out
+        bool early = false;          // the next track started before the advance loaded it: not yet the UI's
     };
     // The decode thread's view of the track it decodes (the newest one).
     struct Decoding {
@@ -92,6 +97,27 @@ private:
         std::int64_t due = -1;     // when its end is to be posted, by the output's clock; -1: not yet known
         bool endPosted = false;
     };
+    // The file expected next, and the track it is started behind (see expectNext).
+    struct NextTrack {
+        std::string expected;             // from the UI thread; "" for none
+        std::uint64_t triedFor = 0;       // one attempt per track and file
+        std::string triedPath;
+        bool started = false;             // queued behind the tail, not yet taken over by the UI thread
+        std::string path;
+        std::int64_t length = 0;
+        std::uint64_t endingId = 0;       // the track before it, whose end is reported as it is heard
+        std::unique_ptr<Decoder> endingDecoder;  // that track's decoder and state, to go back to
+        Decoding ending;
+        bool endPosted = false;
+    };
+    // Where the position of a segment is heard and how it goes on, as a callback works it out.
+    struct Course {
+        std::int64_t frame = 0;     // the frame heard
+        std::int64_t start = 0;     // from when it glides on, by the output's clock
+        std::int64_t glideEnd = 0;  // the frame just after the last one handed out
+        bool playing = false;
+        bool stillToHear = false;   // some of the segment is not heard yet
+    };
 
     // The output's callback: never waits.
     bool render(std::span<float> out) EXCLUDES(stateMutex_);
@@ -101,6 +127,9 @@ private:
     // stepNoticeMicros ahead of the course the UI thread last planned from, so that the motion handler is to be
     // posted.
     bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
+    Course courseOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
+    std::uint64_t glideLimitOf(const Course& c) const;
+    std::int64_t micros(std::int64_t frames) const;  // rounded up
     // How far ahead of `other` a gliding `course` puts the position, in microseconds (negative: behind).
     std::int64_t leadMicros(std::uint64_t course, std::uint64_t other) const;
     // What a published position does from now on.
@@ -121,6 +150,19 @@ private:
     void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
     // Queues the newly loaded track behind the tail of the one that just ended, which keeps playing.
     void queueSegment() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // Queues a track of `length` frames behind the one being decoded, whose frames are all in the ring; false when
+    // the queue is full.
+    bool queueBehind(std::int64_t length, bool early) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // The decode thread: starts the expected file behind the track just decoded to its end. It opens the file with
+    // decodeMutex_ released. True when it did.
+    bool startNext() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // Reports the end of the track before the early one once that one is heard; returns when to look again.
+    std::int64_t announceNext(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
+    // The UI thread: takes the early track over when the advance loads that same file.
+    bool takeOverNext(const std::string& path) EXCLUDES(decodeMutex_, stateMutex_);
+    // Takes the early track back and returns to the track before it; with `unlessHeard`, only if none of it went
+    // to the device yet. True when nothing early is left.
+    bool dropNext(bool unlessHeard) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
     // From the UI thread after a start: lets the decode thread put the first buffer in the ring, then opens the
     // device if needed. On failure the track is stopped, the failure reported and thrown.
     void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_, deviceMutex_);
@@ -147,8 +189,9 @@ private:
     std::string loadedFile_;
     bool playing_ = false;
     bool ended_ = false;
+    bool advancing_ = false;
+    std::string expected_;    // what expectNext last gave  // the end-of-track handler runs: its load may take the early track over
     std::int64_t lengthFrames_ = 0;
-    std::uint64_t segmentId_ = 0;
 
     // The decoder and what the decode thread keeps.
     Mutex decodeMutex_;
@@ -159,6 +202,8 @@ private:
     int postsInFlight_ GUARDED_BY(decodeMutex_) = 0;
     std::uint64_t turns_ GUARDED_BY(decodeMutex_) = 0;  // whole turns of the decode thread, the device looked at
     std::vector<float> scratch_ GUARDED_BY(decodeMutex_);
+    std::uint64_t segmentId_ GUARDED_BY(decodeMutex_) = 0;
+    NextTrack next_ GUARDED_BY(decodeMutex_);
     // Set with decoding_.done; the callback reads it to end a track that decoded short.
     std::atomic<bool> decoderDone_{false};
     // Where the decoding track's frames end in the ring (index of the ring's write counter), tagged in the top
@@ -181,6 +226,13 @@ private:
     // Tracks loaded behind the current one's tail, in order (more than one only for tracks shorter than a buffer).
     std::array<Segment, 4> queue_ GUARDED_BY(stateMutex_);
     std::size_t queued_ GUARDED_BY(stateMutex_) = 0;
+    // The last track to leave current_: the one an early track follows, whose tail the position still shows.
+    Segment tail_ GUARDED_BY(stateMutex_);
+    // The early track's course and when its first frame is heard, by the callback, for the take-over and for the
+    // end of the track before it.
+    Course nextCourse_ GUARDED_BY(stateMutex_);
+    std::atomic<std::int64_t> nextHeardMicros_{-1};
+    bool nextHeardToTell_ = false;  // callback only: wake the decode thread to report that end
     // Callback only: frames ever handed to the device, and which end marks it has already woken the decode
     // thread for.
     std::int64_t deviceFrames_ = 0;

@@ -63,6 +63,9 @@ public:
         return frames;
     }
 
+    // Forgets what was written from writeIndex on, none of which has been read. Only while neither side runs.
+    void truncate(std::uint64_t writeIndex) { write_.store(writeIndex, std::memory_order_relaxed); }
+
     // Empties the ring. Only while neither side runs (the engine holds both sides' locks).
     void reset()
     {
