@@ -258,13 +258,10 @@ bool Engine::takeOverNext(const std::string& path)
         Segment& s = queued_ > 0 && queue_[queued_ - 1].early ? queue_[queued_ - 1] : current_;
         s.early = false;
         // From here on the position is the new track's: where the callbacks have it, once it is heard.
-        const std::uint64_t limit = s.consumed > 0 ? glideLimitOf(nextCourse_) : 0;
-        const std::uint64_t course = s.consumed > 0 ? glidingFrom(nextCourse_.frame, nextCourse_.start) : frozenAt(0);
-        glideLimitMicros_.store(limit, std::memory_order_relaxed);
-        heard_.store(course);
-        lastCourse_ = course;
-        lastCourseSegment_ = s.id;
-        lastCourseLimit_ = limit;
+        if (s.consumed > 0)
+            publish(nextCourse_, s.id);
+        else
+            heard_.store(frozenAt(0));
     }
     playing_ = true;
     ended_ = false;
@@ -272,10 +269,10 @@ bool Engine::takeOverNext(const std::string& path)
     return true;
 }
 
-bool Engine::dropNext(bool unlessHeard)
+void Engine::dropNext(bool unlessHeard)
 {
     if (!next_.started)
-        return true;
+        return;
     std::unique_ptr<Decoder> early;
     {
         Lock lock(stateMutex_);
@@ -287,7 +284,7 @@ bool Engine::dropNext(bool unlessHeard)
             endMark_.store(next_.ending.mark, std::memory_order_release);
             decoderDone_.store(true, std::memory_order_release);
         } else if (unlessHeard) {
-            return false;
+            return;
         } else {
             // Some of it was heard: the track before it has all gone out, and nothing plays after it.
             ring_.reset();
@@ -307,7 +304,6 @@ bool Engine::dropNext(bool unlessHeard)
         decoding_.endPosted = true;
     next_.started = false;
     nextHeardMicros_.store(-1, std::memory_order_relaxed);
-    return true;
 }
 
 void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handler)
@@ -579,6 +575,18 @@ std::uint64_t Engine::glideLimitOf(const Course& c) const
     return c.playing ? std::max(limit, glideMicros_) : limit;
 }
 
+std::uint64_t Engine::publish(const Course& c, std::uint64_t segment)
+{
+    const std::uint64_t limit = glideLimitOf(c);
+    glideLimitMicros_.store(limit, std::memory_order_relaxed);
+    const std::uint64_t course = glidingFrom(c.frame, c.start);
+    heard_.store(course);
+    lastCourse_ = course;
+    lastCourseSegment_ = segment;
+    lastCourseLimit_ = limit;
+    return course;
+}
+
 bool Engine::publishHeard(std::uint64_t ended)
 {
     // A track queued behind the tail reads its start until its first frame is handed out.
@@ -626,13 +634,7 @@ bool Engine::publishHeard(std::uint64_t ended)
                 c.frame = before;
         }
     }
-    const std::uint64_t limit = glideLimitOf(c);
-    glideLimitMicros_.store(limit, std::memory_order_relaxed);
-    const std::uint64_t course = glidingFrom(c.frame, c.start);
-    heard_.store(course);
-    lastCourse_ = course;
-    lastCourseSegment_ = s.id;
-    lastCourseLimit_ = limit;
+    const std::uint64_t course = publish(c, s.id);
     if (!s.playing && !c.stillToHear)
         return false;  // the tail is already heard: nothing moves
     // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.

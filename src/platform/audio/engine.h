@@ -129,6 +129,8 @@ private:
     bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
     Course courseOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
     std::uint64_t glideLimitOf(const Course& c) const;
+    // Makes `c` the published position of `segment`; returns its word.
+    std::uint64_t publish(const Course& c, std::uint64_t segment) REQUIRES(stateMutex_);
     std::int64_t micros(std::int64_t frames) const;  // rounded up
     // How far ahead of `other` a gliding `course` puts the position, in microseconds (negative: behind).
     std::int64_t leadMicros(std::uint64_t course, std::uint64_t other) const;
@@ -161,8 +163,8 @@ private:
     // The UI thread: takes the early track over when the advance loads that same file.
     bool takeOverNext(const std::string& path) EXCLUDES(decodeMutex_, stateMutex_);
     // Takes the early track back and returns to the track before it; with `unlessHeard`, only if none of it went
-    // to the device yet. True when nothing early is left.
-    bool dropNext(bool unlessHeard) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // to the device yet.
+    void dropNext(bool unlessHeard) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
     // From the UI thread after a start: lets the decode thread put the first buffer in the ring, then opens the
     // device if needed. On failure the track is stopped, the failure reported and thrown.
     void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_, deviceMutex_);
