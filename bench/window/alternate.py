@@ -4,43 +4,34 @@ stretch), then the next, round after round, so that slow drifts of a shared mach
 Prints CPU ms/s and wake-ups/s of the UI thread and of the whole process for each run, then medians.
 
 Run through run-alternating, which starts the servers and makes the MP3."""
-import argparse, collections, os, shutil, statistics, subprocess, tempfile, time
+import argparse, collections, os, shlex, shutil, statistics, subprocess, tempfile, time
 
-
-def figures(pid):
-    """{tid: (cpu seconds, context switches)} of every thread alive now."""
-    out = {}
-    for tid in os.listdir(f"/proc/{pid}/task"):
-        try:
-            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
-                ns = int(f.read().split()[0])
-            with open(f"/proc/{pid}/task/{tid}/status") as f:
-                switches = sum(int(line.split()[1]) for line in f if "ctxt_switches:" in line)
-            out[tid] = (ns / 1e9, switches)
-        except (FileNotFoundError, ProcessLookupError, ValueError):
-            pass
-    return out
+from measure import thread_figures
 
 
 def measure(command, mp3, settle, seconds):
     home = tempfile.mkdtemp(prefix="tamro-alternate-")
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=f"{home}/.config", XDG_CACHE_HOME=f"{home}/.cache")
-    proc = subprocess.Popen([command, mp3], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+    proc = subprocess.Popen(shlex.split(command) + [mp3], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            env=env)
     try:
         time.sleep(settle)
-        before, t0 = figures(proc.pid), time.monotonic()
+        before, t0 = thread_figures(proc.pid), time.monotonic()
         time.sleep(seconds)
-        after, wall = figures(proc.pid), time.monotonic() - t0
+        after, wall = thread_figures(proc.pid), time.monotonic() - t0
         if proc.poll() is not None:
             raise RuntimeError(f"{command} ended while measured")
     finally:
         proc.terminate()
         proc.wait()
         shutil.rmtree(home, ignore_errors=True)
-    per = {tid: ((c - before.get(tid, (0, 0))[0]) * 1000 / wall, (w - before.get(tid, (0, 0))[1]) / wall)
-           for tid, (c, w) in after.items()}
-    ui = per.get(str(proc.pid), (0.0, 0.0))
-    return ui + (sum(c for c, _ in per.values()), sum(w for _, w in per.values()))
+    per = {key: ((c - before.get(key, (0, 0))[0]) * 1000 / wall, (w - before.get(key, (0, 0))[1]) / wall)
+           for key, (c, w) in after.items()}
+    threads = collections.defaultdict(float)
+    for (tid, name), (c, _) in per.items():
+        threads["UI" if tid == str(proc.pid) else name] += c
+    ui = next((f for (tid, _), f in per.items() if tid == str(proc.pid)), (0.0, 0.0))
+    return ui + (sum(c for c, _ in per.values()), sum(w for _, w in per.values()), dict(threads))
 
 
 def main():
@@ -49,7 +40,10 @@ def main():
     p.add_argument("--rounds", type=int, default=6)
     p.add_argument("--seconds", type=float, default=25)
     p.add_argument("--settle", type=float, default=3)
-    p.add_argument("programs", nargs="+", help="NAME=PATH, each started as PATH MP3")
+    p.add_argument("--reference", help="NAME of the program the others are divided by, round by round")
+    p.add_argument("--floor", help="NAME of a program whose CPU is added to the reference's, round by round: "
+                   "the least a window beside the engine can cost")
+    p.add_argument("programs", nargs="+", help="NAME=COMMAND, each started as COMMAND MP3")
     a = p.parse_args()
     rows = collections.defaultdict(list)
     for r in range(a.rounds):
@@ -61,11 +55,26 @@ def main():
                 load = f.read().split()[0]
             print(f"round {r + 1} {name:10s} UI thread {row[0]:.3f} ms/s {row[1]:.1f}/s, process {row[2]:.3f} ms/s "
                   f"{row[3]:.1f}/s, load {load}", flush=True)
+            print("    threads ms/s: " + ", ".join(f"{n} {c:.2f}" for n, c in sorted(row[4].items())), flush=True)
     print("\n| program | UI thread ms/s | UI thread wake-ups/s | process ms/s | process wake-ups/s |")
     print("|---|---|---|---|---|")
     for name, rs in rows.items():
         m = [statistics.median(r[i] for r in rs) for i in range(4)]
         print(f"| {name} | {m[0]:.3f} | {m[1]:.1f} | {m[2]:.3f} | {m[3]:.1f} |")
+    if a.reference:
+        # Round by round: the machine's drifts fall on both programs of a round alike.
+        for name, rs in rows.items():
+            if name != a.reference:
+                ratios = [r[2] / ref[2] for r, ref in zip(rs, rows[a.reference]) if ref[2] > 0]
+                if name == a.floor:
+                    name, ratios = f"{a.reference} + {name}", [x + 1 for x in ratios]
+                print(f"{name} / {a.reference}, round by round: " + ", ".join(f"{x:.2f}x" for x in ratios)
+                      + f"; median {statistics.median(ratios):.2f}x")
+    names = sorted({t for rs in rows.values() for r in rs for t in r[4]})
+    print("\nThreads (medians, CPU ms/s): " + "; ".join(
+        f"{name}: " + ", ".join(f"{t} {statistics.median(r[4].get(t, 0.0) for r in rs):.2f}" for t in names
+                                 if any(t in r[4] for r in rs))
+        for name, rs in rows.items()))
 
 
 main()

@@ -7,7 +7,7 @@ figures are not lost in 10 ms ticks), and wake-ups per second: voluntary plus in
 all the player's threads, from /proc/PID/task/*/status.
 
 Run through run-window-benchmarks, which starts the servers and makes the MP3."""
-import argparse, collections, os, shutil, statistics, subprocess, tempfile, time
+import argparse, collections, os, re, shutil, statistics, subprocess, tempfile, time
 
 
 def tasks(pid):
@@ -28,7 +28,8 @@ def thread_figures(pid):
             with open(f"/proc/{pid}/task/{tid}/status") as f:
                 for line in f:
                     if line.startswith("Name:"):
-                        name = line.split(None, 1)[1].strip()
+                        # SDL numbers its audio threads (a replaced device's is the next): one name for all.
+                        name = re.sub(r"^(SDLAudioP)\d+$", r"\1", line.split(None, 1)[1].strip())
                     elif "ctxt_switches:" in line:  # voluntary and nonvoluntary
                         switches += int(line.split()[1])
             out[(tid, name)] = (ns / 1e9, switches)
@@ -248,9 +249,18 @@ def main():
         m = [statistics.median(r[i] for r in rs) for i in range(6)]
         print(f"| {name} | {state} | {m[0]:.2f} | {m[1]:.1f} | {m[2]:.2f} | {m[3]:.1f} | {m[4]:.2f} | "
               f"{m[0] + m[2] + m[4]:.2f} |")
-    print("\nThreads of the program (medians): CPU ms/s, wake-ups/s")
+    # Round by round against the engine alone measured in the same round: the machine's drifts (a virtual
+    # machine charges the host's steal to whatever runs) fall on both alike.
+    engine = rows.get(("engine alone (engine_play)", "playing"), [])
+    for (name, state), rs in rows.items():
+        if state == "playing" and name.startswith("TamroPlayer30") and len(rs) == len(engine):
+            ratios = [r[0] / e[0] for r, e in zip(rs, engine) if e[0] > 0]
+            if ratios:
+                print(f"{name} / engine alone, playing, round by round: "
+                      + ", ".join(f"{x:.2f}x" for x in ratios) + f"; median {statistics.median(ratios):.2f}x")
+    print("\nThreads (medians): CPU ms/s, wake-ups/s")
     for (name, state), runs in thread_rows.items():
-        if not name.startswith("TamroPlayer30"):
+        if not name.startswith(("TamroPlayer30", "engine alone")):
             continue
         names = sorted({t for run in runs for t in run})
         parts = [f"{t} {statistics.median(run.get(t, [0, 0])[0] for run in runs):.2f} "
@@ -258,4 +268,5 @@ def main():
         print(f"{name} / {state}: " + "; ".join(parts))
 
 
-main()
+if __name__ == "__main__":
+    main()
