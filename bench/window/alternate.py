@@ -6,7 +6,7 @@ Prints CPU ms/s and wake-ups/s of the UI thread and of the whole process for eac
 Run through run-alternating, which starts the servers and makes the MP3."""
 import argparse, collections, os, shlex, shutil, statistics, subprocess, tempfile, time
 
-from measure import thread_figures
+from measure import ratio_line, thread_figures
 
 
 def measure(command, mp3, settle, seconds):
@@ -62,14 +62,12 @@ def main():
         m = [statistics.median(r[i] for r in rs) for i in range(4)]
         print(f"| {name} | {m[0]:.3f} | {m[1]:.1f} | {m[2]:.3f} | {m[3]:.1f} |")
     if a.reference:
-        # Round by round: the machine's drifts fall on both programs of a round alike.
+        reference = [r[2] for r in rows[a.reference]]
         for name, rs in rows.items():
             if name != a.reference:
-                ratios = [r[2] / ref[2] for r, ref in zip(rs, rows[a.reference]) if ref[2] > 0]
-                if name == a.floor:
-                    name, ratios = f"{a.reference} + {name}", [x + 1 for x in ratios]
-                print(f"{name} / {a.reference}, round by round: " + ", ".join(f"{x:.2f}x" for x in ratios)
-                      + f"; median {statistics.median(ratios):.2f}x")
+                floor = name == a.floor
+                print(ratio_line(f"{a.reference} + {name}" if floor else name, a.reference, [r[2] for r in rs],
+                                 reference, add=1.0 if floor else 0.0))
     names = sorted({t for rs in rows.values() for r in rs for t in r[4]})
     print("\nThreads (medians, CPU ms/s): " + "; ".join(
         f"{name}: " + ", ".join(f"{t} {statistics.median(r[4].get(t, 0.0) for r in rs):.2f}" for t in names
@@ -77,4 +75,5 @@ def main():
         for name, rs in rows.items()))
 
 
-main()
+if __name__ == "__main__":
+    main()

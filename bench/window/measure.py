@@ -38,6 +38,16 @@ def thread_figures(pid):
     return out
 
 
+def ratio_line(name, reference, figures, reference_figures, add=0.0):
+    """`figures` over the reference's measured in the same rounds (plus `add`), each round and their median:
+    the machine's drifts (a virtual machine charges the host's steal to whatever runs) fall on both alike."""
+    ratios = [f / r + add for f, r in zip(figures, reference_figures) if r > 0]
+    if not ratios:
+        return f"{name} / {reference}: no round to compare"
+    return (f"{name} / {reference}, round by round: " + ", ".join(f"{x:.2f}x" for x in ratios)
+            + f"; median {statistics.median(ratios):.2f}x")
+
+
 class Meter:
     """CPU and wake-ups of the player, the sound server and the X server over a stretch of time. Threads that
     end within the stretch are lost, which under-counts only a player that starts and ends threads all along."""
@@ -249,15 +259,10 @@ def main():
         m = [statistics.median(r[i] for r in rs) for i in range(6)]
         print(f"| {name} | {state} | {m[0]:.2f} | {m[1]:.1f} | {m[2]:.2f} | {m[3]:.1f} | {m[4]:.2f} | "
               f"{m[0] + m[2] + m[4]:.2f} |")
-    # Round by round against the engine alone measured in the same round: the machine's drifts (a virtual
-    # machine charges the host's steal to whatever runs) fall on both alike.
     engine = rows.get(("engine alone (engine_play)", "playing"), [])
     for (name, state), rs in rows.items():
         if state == "playing" and name.startswith("TamroPlayer30") and len(rs) == len(engine):
-            ratios = [r[0] / e[0] for r, e in zip(rs, engine) if e[0] > 0]
-            if ratios:
-                print(f"{name} / engine alone, playing, round by round: "
-                      + ", ".join(f"{x:.2f}x" for x in ratios) + f"; median {statistics.median(ratios):.2f}x")
+            print(ratio_line(f"{name}, playing", "engine alone", [r[0] for r in rs], [e[0] for e in engine]))
     print("\nThreads (medians): CPU ms/s, wake-ups/s")
     for (name, state), runs in thread_rows.items():
         if not name.startswith(("TamroPlayer30", "engine alone")):
