@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Opening and decoding arbitrary bytes as a sound file: no crash, hang, leak or frames past the length.
 add_executable(decoder_fuzzer ${CMAKE_CURRENT_LIST_DIR}/decoder_fuzzer.cpp)
 target_link_libraries(decoder_fuzzer PRIVATE tamro_audio)

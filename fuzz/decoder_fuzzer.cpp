@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens arbitrary bytes as a sound file and decodes the start, a seek and the end: a refusal is fine, a crash,
 // a hang, a leak or more frames than the length are not.
 #include "base/failure.h"

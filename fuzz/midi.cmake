@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # MIDI/RMI: the parser and tempo map on arbitrary bytes, and the decoder reading and seeking what opens.
 # midi_fuzz_seeds wrote the seeds in corpus/midi (midi_fuzz_seeds DIR; both fuzzers start from the same).
 add_executable(midi_fuzz_seeds ${CMAKE_CURRENT_LIST_DIR}/midi_fuzz_seeds.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes opened as a MIDI decoder, then read at the start, after a seek to the middle, and to the end.
 #include "base/failure.h"
 #include "platform/audio/midi_decoder.h"

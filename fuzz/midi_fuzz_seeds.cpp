@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes small valid MIDI and RMI files as starting points for the MIDI fuzzers: one folder per fuzzer.
 #include "support/smf_writer.h"
 

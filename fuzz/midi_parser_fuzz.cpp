@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes through the MIDI file parser, RMI unwrapping and the tempo map.
 #include "platform/audio/rmi.h"
 #include "platform/audio/smf.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The playlist file reader: no crash or hang on any input, and what the writer wrote always reads back.
 add_executable(playlist_reader_fuzzer ${CMAKE_CURRENT_LIST_DIR}/playlist_reader_fuzzer.cpp)
 target_link_libraries(playlist_reader_fuzzer PRIVATE tamro_playlist_file)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the playlist file reader, and checks that the writer's output always reads back.
 #include "playlist/playlist_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program icon as PNG files into an icon-theme tree: <dir>/hicolor/<n>x<n>/apps/<name>.png.
 #include "ui/app_icon.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-process figure: the silence between two tracks when the end of one runs the advance to the next, on
 // what reached the sound server. The program's window and engine play a playlist of short tones from a
 // double-click on the first; the server's null sink is recorded and each hand-over measured to the frame.

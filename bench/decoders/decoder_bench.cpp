@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures, per format: the time from a file name to a known length (median of many opens) next to ffprobe's
 // on the same file, and decoding speed as a multiple of real time. Prints a Markdown table.
 //   decoder_bench FOLDER     (FOLDER made by tests/fixtures/make-fixtures --bench)

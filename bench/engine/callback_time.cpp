@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the device callback runs: the duration of every render call while the engine plays one long file,
 // or a list of files one after another as the advance would (the next one loaded when the end comes). Prints
 // the count, median, 99th and 99.9th percentile and maximum in microseconds. Built also against older engines

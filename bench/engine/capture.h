@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records what the sound server plays (parec on the null sink's monitor) and timestamps when sound arrives.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """CPU per second of playback: the engine (engine_play) against mpg123 playing the same MP3 to the same
 PulseAudio null sink, alternating, with the sound server's own CPU measured over each run. Medians.
 Whole process (start-up included) and steady playback (from 3 s in to 2 s before the end) are both shown.

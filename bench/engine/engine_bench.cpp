@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the engine's hot paths: position() as the 1 ms timers call it, and one device buffer
 // rendered from the ring.
 #include "platform/audio/engine.h"

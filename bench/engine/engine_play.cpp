@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays one file (or a test tone) to its end through the engine and SDL, as the player would: the
 // whole-process CPU benchmark runs this beside mpg123.
 #include "bench/engine/ui_events.h"

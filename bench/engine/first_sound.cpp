@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-process figure: time from setting the file name to its first sound at the sound server (the engine
 // opening the device on demand), for the engine over SDL and, for reference, for mpg123 started on an MP3.
 // Needs a PulseAudio server with a "null" sink (bench/engine/run-pulse-benchmarks). Also checks the position

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UI thread's event queue for the engine programs that run without Qt: the engine posts from its threads, the
 // main thread runs what was posted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the worst files a user may meet hold the window: each action the UI thread runs on them, timed
 // from the click's handler to its end (the list or the message box painted). Target: 250 ms for every one.
 #include "base/failure.h"

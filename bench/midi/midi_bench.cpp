@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times what MIDI playback costs: loading the SoundFont, opening a file up to a known length, seeking in it
 // and rendering it, on generated songs shaped like real General MIDI files.
 #include "platform/audio/midi_decoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the playlist commands take on a full playlist of realistic paths: Load and show, Save, Del all, and
 // scrolling the list, each beside a plain reference measured in the same run.
 #include "playlist/playlist_editing.h"

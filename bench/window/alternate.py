@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Playing only, in turns: each program plays the MP3 given on its command line (no dialog, no idle or stopped
 stretch), then the next, round after round, so that slow drifts of a shared machine fall on all of them alike.
 Prints CPU ms/s and wake-ups/s of the UI thread and of the whole process for each run, then medians.

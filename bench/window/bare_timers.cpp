@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor to compare the program with: an empty Qt window of the same size whose timers do nothing.
 // Usage: bare_timers [--seconds N] [--period MS] [--timers K] [other arguments, ignored]
 // The default, two 1 ms timers for 20 s, ticks as the program did before its display schedule. `--period 250 --timers 1`

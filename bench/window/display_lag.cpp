@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How late the slider and the clock show each new second of the heard position, in the real program: its window
 // and engine play a file under the real event loop and the display schedule; at each step of the slider, how far
 // the engine's position already is past the half second where the shown second changed.

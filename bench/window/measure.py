@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Whole-program figures under Xvfb with a PulseAudio null sink, side by side in one run: the program (and the
 same program as built before, when given), and every peer player installed, in three states: window open with
 nothing loaded, playing an MP3, and stopped after playing. For each: CPU per second of the player (all its

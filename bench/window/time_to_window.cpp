@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cold start to window shown: starts a program again and again and times each start up to the moment the X
 // server maps a top-level window with the given title. Usage: time_to_window RUNS TITLE PROGRAM [ARGS...]
 #include <xcb/xcb.h>

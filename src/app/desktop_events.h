@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's player controls, each connected to the handler its button runs, and the files given.
 #pragma once
 

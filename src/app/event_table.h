@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every event of frmmain and of its media player, connected to its handler under the report policy.
 #pragma once
 

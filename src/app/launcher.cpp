@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TamroPlayer30 as the desktop starts it: hands the files to the player running on this display, or starts
 // the player. Small on purpose: a second start loads none of the player's libraries.
 #include "base/product.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tamro?Player v3.0: creates the main window with the audio engine and runs until the window is closed.
 // The launcher (launcher.cpp) starts it when no player runs on the desktop yet.
 #include "app/desktop_events.h"

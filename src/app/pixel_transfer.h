@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the window's pixels reach the X server; chosen before the QApplication exists.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running program's window: frmmain, its media player `Play`, the failure report and every handler.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ends the event loop cleanly on SIGTERM, SIGINT or SIGHUP, as a session logout or `kill` asks.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words a user reads for a system error number, for every message that names a file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one failure type of the program: an action that could not be done, with a description a user can read.
 #pragma once
 

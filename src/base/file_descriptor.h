@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The owner of one POSIX file descriptor: closed exactly once, when its owner goes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rounding, checked integer conversions and the time text: the arithmetic every handler shares.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text as it is drawn or quoted on screen: a very long one cut in the middle, so that laying it out stays fast.
 #pragma once
 

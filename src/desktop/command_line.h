@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program was asked on its command line: files to play, or a short answer (help, version, misuse).
 #pragma once
 

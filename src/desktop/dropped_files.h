@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files dropped on the main window: each local file appended as Add appends it, nothing started; a drag that
 // brings no local file is refused.
 #pragma once

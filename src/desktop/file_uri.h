@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths as bytes and file URIs: what a second start, a drop and the desktop's player controls exchange.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files given to the program (on its command line, by a second start, by the desktop's player controls) or
 // dropped on its window: each appended as Add appends a chosen file, the given ones then started as a
 // double-click on the first of them would start it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One player per desktop: the first start holds a per-user lock for its display and listens on a local socket
 // beside it; a later start hands its files over that socket and ends. No Qt here, so that the small launcher
 // can do it before any library of the player is loaded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running player's end of the hand-over: takes the files of each later start from the listening socket
 // and answers once they are in the playlist.
 #pragma once

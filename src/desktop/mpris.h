@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's player controls: MPRIS2 on the session bus, as media keys, sound applets and playerctl use
 // them. Every call runs the handler a click would run;
 // the properties are read from the media player when asked; their changes are signalled after each handler.

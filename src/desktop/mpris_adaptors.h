@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two D-Bus interfaces of the player's object, MPRIS2's root and player; each only forwards to Mpris.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's player controls on the session bus: the player's object, under the player's MPRIS2 name.
 #pragma once
 

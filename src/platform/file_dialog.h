@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialog as the commands see it, and the file choice that Add, Open, Load and Save all run through it.
 #pragma once
 

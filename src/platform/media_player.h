@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media component as the handlers see it: load, play, stop, length, position, and the end of a track.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialog on Qt's QFileDialog: the "description|patterns" filter as Qt name filters, the chosen path as bytes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hands a web address to the desktop so the user's default browser opens it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Next (`Command3`) and the end-of-track advance: the next entry, or a random one when "Rnd" is pressed.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the slider follower and the position clock run: at once after every event, and while the position moves,
 // at the moment its rounded value next changes; never while nothing can change. What they show is theirs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "player/failure_policies.h"
 
 #include "base/product.h"

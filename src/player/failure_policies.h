@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a handler meets a failure: report it (the default), skip the failing action and go on (Play), or run the
 // advance's own recovery steps (Next and the end of a track). Only the program's own Failure is met this way:
 // anything else thrown (out of memory, an index out of range) is a fault that ends the whole handler and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The slider follower and the position clock (run by the display schedule), and the seek.
 #pragma once
 

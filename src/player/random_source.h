@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shuffle's random source: one generator for the process, seeded the same way in every run.
 #pragma once
 

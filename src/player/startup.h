@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's load steps and the "Playlist" button, which shows and hides the playlist editor.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-track steps (1 load, 2 play, 3 set range, 4 show title, 5 show clock), one call each, so every
 // command that starts an entry runs the ones it needs in its own order.
 #pragma once

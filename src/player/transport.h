@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Play, Stop, Previous and the double-click on an entry: the commands that start or stop a track.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "playlist/file_bytes.h"
 
 #include "base/errno_text.h"

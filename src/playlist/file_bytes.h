@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-file reads and all-or-nothing file replacement on POSIX, with failures a user can read.
 #pragma once
 

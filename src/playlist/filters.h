@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialog filters of the playlist commands, character for character as the dialogs get them.
 #pragma once
 

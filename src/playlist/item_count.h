@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The item count label `Label1`: "<n> item(s)", written by each command after its change to the playlist.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Add, Del, the Delete key, Del all and Open: the commands that change the playlist directly.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The playlist file: one quoted entry per line when writing, comma- and line-delimited fields when reading.
 //
 // Entries are bytes, written and read back unchanged (no code-page conversion, no escaping).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Load and Save: the playlist replaced from a file, or written to one.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long file work off the UI thread, with the window still drawn and its timers running meanwhile.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window `about`: what the player is, the band and the maker, and two link labels.
 #pragma once
 

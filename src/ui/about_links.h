@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the About window does: opening it from the main window, and its two links.
 #pragma once
 

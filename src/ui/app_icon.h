@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's icon: a red face inside a grey frame, drawn in code at every size the desktop asks for.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The playlist's entries as an item model: byte strings kept exactly, decoded only to be shown.
 #pragma once
 

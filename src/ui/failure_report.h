@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's view of a reported failure: one message box at a time, repeats coalesced, all of it on stderr.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window's emblem: a red raised fist on a transparent background.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A top-level window of fixed size whose height is read and set in twips, frame included.
 #pragma once
 

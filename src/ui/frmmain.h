@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window `frmmain`: every control as laid out in twips, with its captions, tips, fonts and colours.
 #pragma once
 

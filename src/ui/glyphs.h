@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures of the five transport buttons, drawn in code: a mid-grey symbol on black, 20 x 20 pixels.
 #pragma once
 

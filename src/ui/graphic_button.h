@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A button in graphical style: a flat face of one colour with a 3-D edge, a picture or a caption on it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pointing-hand mouse pointer of the link labels: a white hand with a blue cuff, index finger up.
 #pragma once
 

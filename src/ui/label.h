@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A caption label (`Songname`, `time`, `Label1`): plain text set from bytes, repainted only when it changes.
 #pragma once
 

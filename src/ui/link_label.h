@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A label that reports a click, for the About window's links.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The playlist control `List1`: a list view of byte-exact entries with a list box's 16-bit index rules.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rectangle shape (`Shape1`): a filled black panel with an outline, drawn behind the title line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The position slider `Slider1`: maximum and value in whole seconds, and the user's click and scroll.
 #pragma once
 

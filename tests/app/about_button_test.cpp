@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "?" button of the running program opens the About window, whose links go through the window's opener.
 #include "app/player_window.h"
 #include "support/fake_media_player.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's ways in on the real window: files given, files dropped and the player controls each run the
 // handlers a click would run, with the same results and the same reports.
 #include "app/desktop_events.h"

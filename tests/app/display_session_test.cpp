@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One scripted session on a virtual clock, run twice: once with Timer1_Timer and Timer2_Timer every virtual
 // millisecond, as the two 1 ms timers ran them, and once on the display schedule. A person would see the same
 // slider, clock and failure boxes at every millisecond.

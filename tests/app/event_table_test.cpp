@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/player_window.h"
 
 #include "support/fake_media_player.h"

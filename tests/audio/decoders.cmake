@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Decoder tests. The sound files they play are generated into the build tree by a CTest fixture first.
 set(TAMRO_SOUND_FIXTURES ${CMAKE_BINARY_DIR}/fixtures/sound)
 add_test(NAME make_sound_fixtures COMMAND ${CMAKE_SOURCE_DIR}/tests/fixtures/make-fixtures ${TAMRO_SOUND_FIXTURES})

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The engine on a virtual clock, the ring buffer, and one pass through real SDL (disk driver).
 tamro_add_test(engine_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ring_buffer_test.cpp ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp

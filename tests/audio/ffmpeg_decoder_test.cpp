@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding the generated tones in every format: exact lengths, the right tone where it should be, seeks that
 // land, refusals with their reasons, and damaged files that never bring the player down.
 #include "platform/audio/ffmpeg_decoder.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # MIDI and RMI playback: parsing, tempo-mapped length, rendering through the shared FluidSynth synthesizer.
 tamro_add_test(midi_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/midi_length_test.cpp ${CMAKE_CURRENT_LIST_DIR}/midi_render_test.cpp

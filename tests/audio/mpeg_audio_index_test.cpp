@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding MPEG audio frames from their headers: tags at both ends, garbage, truncation and the LAME tag.
 #include "platform/audio/mpeg_audio_index.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's one way in: a path becomes a decoder chosen by the file's content, or a refusal that says why.
 #include "platform/audio/open_decoder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which paths are refused before a byte is read, and with which words.
 #include "platform/audio/sound_file.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command beside a private PulseAudio server with a null sink, as a desktop's sound server would be.
 set -euo pipefail
 export XDG_RUNTIME_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: files kept byte for byte and made absolute, the two options, and misuse.
 #include "desktop/command_line.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths and file URIs: every byte survives the trip, and only local files are taken.
 #include "desktop/file_uri.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hand-over between starts: the message, and a real socket between a claiming player and a later start.
 #include "desktop/hand_over.h"
 #include "desktop/hand_over_server.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The "?" button opens the About window: modal, its links red, and it opens afresh after being closed.
 source "$(dirname "$0")/lib.sh"
 start_x

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Broken files in the playlist: each one the user starts gives a clear message and the player keeps working;
 # the end-of-track advance onto one stops quietly (its recovery); nothing ever crashes or hangs.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The player as the desktop drives it, on a private session bus: started with three files it plays them; a
 # second start hands over two more and ends; the desktop's player controls (MPRIS2, through playerctl and
 # gdbus) play, step, stop and seek, judged by what is heard, and tell what plays.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The sound server goes away while a track plays: the player says the device was lost and keeps running.
 source "$(dirname "$0")/lib.sh"
 start_x

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The player starts where no sound server runs yet: the window comes up, a start says there is no device (once),
 # and once a server runs the next Play is heard; the stream goes away again after Stop. SIGTERM ends the player
 # at once with a message box open, SIGINT with the About window open.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Open a file (it replaces the playlist and plays at once), add more, then Del and Del all while it plays:
 # the sound goes on through every edit.
 source "$(dirname "$0")/lib.sh"

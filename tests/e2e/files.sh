@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Load a foreign M3U through the real dialog, Save it again, and compare what was written byte for byte;
 # then play from the loaded list.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A person starts the player, opens the playlist editor, adds three tones, double-clicks the first and
 # listens to the playlist play to its end; then steps with Next and Previous and stops.
 source "$(dirname "$0")/lib.sh"

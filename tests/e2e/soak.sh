@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # 500 short tracks through end-of-track advances in one run (meant for the ASan build): no crash, no leak at
 # exit, and resident memory flat from start to end.
 source "$(dirname "$0")/lib.sh"

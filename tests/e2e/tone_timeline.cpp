@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads what the SDL disk driver wrote (raw float32 stereo) and prints which tone sounds when:
 // one line per stretch of the same pitch, "<from s> <to s> <Hz>", with 0 Hz for silence.
 // The scenarios ask again and again while the file grows, so the pitch of every window measured is kept

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the .deb with CPack, unpacks it into a scratch root and checks what it installs and declares,
 # then starts the unpacked program to see that it runs.
 set -euo pipefail

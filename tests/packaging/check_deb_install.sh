@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the .deb that packaging_deb built as a user would (apt-get, without Recommends), starts the
 # installed program under Xvfb and waits for its window, and checks that every library it has loaded then
 # comes from a package its Depends pull in; then removes the package again if it was not installed before.

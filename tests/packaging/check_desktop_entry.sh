@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks a .desktop entry: valid by desktop-file-validate, and the program's own name, comment, icon, command
 # (given the files chosen, %F) and the sound types it opens.
 set -euo pipefail

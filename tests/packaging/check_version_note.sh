@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the version block of the program file: the packaging-metadata note that `readelf -n` prints.
 set -euo pipefail
 binary=$1

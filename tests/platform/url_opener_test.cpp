@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop URL opener: the address reaches the opener exactly, and the call never waits for it.
 #include "platform/url_opener.h"
 

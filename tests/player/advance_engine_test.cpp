@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Next and the end-of-track advance in the program's window with the real engine, through SDL's disk driver: what was written to the "device" is checked
 // tone by tone, and the silence between two tracks is measured.
 #include "app/player_window.h"

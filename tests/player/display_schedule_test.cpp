@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "player/display_schedule.h"
 
 #include "support/fake_media_player.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three failure policies meet the program's own Failure; a fault of any other kind ends the handler and is
 // reported with its own text and a line on stderr, whichever policy it passes through.
 #include "player/failure_policies.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A FileDialog for command tests: answers each show with the next prepared choice and records every call.
 #pragma once
 

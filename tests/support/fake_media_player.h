@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MediaPlayer for handler tests: records every call in order and fails the operations a test names.
 #pragma once
 

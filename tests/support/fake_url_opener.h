@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A UrlOpener for tests: records every address it is asked to open, opens nothing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A MediaPlayer that hands every call to another one: tests and benchmarks derive from it to note what passes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wraps a real AudioOutput and keeps every rendered block with the moment it was rendered, so a test can tell
 // how long the listener waited between two sounds, including time the device spent resting.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Decoder that plays a sine tone of exact length, for engine tests that need no files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds small Standard MIDI Files and RMI wrappers byte by byte, for tests that need MIDI input.
 #pragma once
 

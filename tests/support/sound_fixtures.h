@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated sound files and helpers to read a decoder out in tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures what a test hears: the loudness and the dominant frequency of a stretch of samples.
 #pragma once
 

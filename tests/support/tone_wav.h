@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a test tone as a 16-bit stereo PCM WAV file, for tests and benchmarks that need real sound files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An AudioOutput on a virtual clock: the test pulls frames by hand, so no engine test waits in real time.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry point of widget tests: one QApplication for the whole run (add this file to a test's SOURCES).
 #include <QApplication>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window: its layout, its two links, and the "?" button opening it afresh each time.
 #include "support/fake_url_opener.h"
 #include "ui/about.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures drawn in code: the emblem, the link cursor and the program icon.
 #include "ui/app_icon.h"
 #include "ui/fist_emblem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound output as the engine sees it: a device, opened on demand, that pulls interleaved float frames through
 // a render callback.
 #pragma once

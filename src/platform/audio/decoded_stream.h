@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The part every FFmpeg-based decoder shares: placing decoded frames on the track's timeline, trimming them
 // to the exact length, discarding up to a seek target and converting to the output format.
 #pragma once

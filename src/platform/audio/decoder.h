@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A decoded sound file: interleaved float frames at the output's rate, with an exact length.
 #pragma once
 

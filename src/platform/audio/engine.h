@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
 // position is what the output reports as heard, gliding on with the clock between callbacks. The device is
 // opened when a track starts and closed once the output has rested. The file the advance would load next

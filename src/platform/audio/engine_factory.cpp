@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/audio/engine_factory.h"
 
 #include "platform/audio/engine.h"

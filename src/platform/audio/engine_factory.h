@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes the player's engine: SDL2 output, FFmpeg and MIDI decoders. What the application calls.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoders for every sound format FFmpeg reads (MP3, WAV, WMA, AU/SND, FLAC, Ogg, ...), from a local file only.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owners for FFmpeg's C handles, so that every exit path frees them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MIDI and RMI files rendered by FluidSynth with a General MIDI SoundFont, ended by the file's tempo map.
 #pragma once
 

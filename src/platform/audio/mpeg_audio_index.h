@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exact frame layout of an MPEG audio (MP1/MP2/MP3) file, found from the frame headers without decoding.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens a sound file by path for the engine: checks the path, recognises MIDI/RMI, and hands the rest to FFmpeg.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converts decoded FFmpeg frames of any layout, sample format and rate to interleaved float at the output's.
 #pragma once
 

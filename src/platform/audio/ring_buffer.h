@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A lock-free single-producer single-consumer ring of interleaved float frames, between the decode thread and
 // the audio callback. One thread writes and one reads; reset() only while neither does.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RIFF MIDI (.rmi): a Standard MIDI File wrapped in a RIFF "RMID" container's "data" chunk.
 #pragma once
 

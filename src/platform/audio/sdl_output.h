@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound output through SDL2 audio: the default device of SDL's chosen driver, float32 stereo, opened only while
 // there is something to play.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard MIDI File parser: the tracks of a format 0 or 1 file merged into one time-ordered event list.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bends sample peaks above a knee smoothly towards full scale, so that a loud passage never clips hard at
 // the device.
 #pragma once

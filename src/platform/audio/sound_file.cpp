@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/audio/sound_file.h"
 
 #include "base/errno_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A local sound file opened for reading by path, refused with a readable reason unless it is a regular file.
 #pragma once
 

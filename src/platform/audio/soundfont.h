@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the General MIDI SoundFont for MIDI playback is found.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One FluidSynth synthesizer with a General MIDI SoundFont loaded, shared by the MIDI decoders of one output
 // rate and played by one of them at a time: whoever renders claims it, and a new claimant resets it first.
 #pragma once

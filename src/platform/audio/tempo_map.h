@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exact tick-to-frame conversion for a MIDI file: its tempo changes (or SMPTE timing) at an output rate.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which lock guards what, in a form clang checks (-Wthread-safety): a mutex that carries the annotations, a
 // scoped lock for it, and the attribute macros. Other compilers see plain code.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wakes a sleeping thread from any other, the device callback included: post() never blocks, takes no lock and
 // allocates nothing (a POSIX semaphore: one atomic add, and a futex wake only when someone sleeps).
 #pragma once
