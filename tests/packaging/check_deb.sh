@@ -39,7 +39,7 @@ for size in 16 32 48 64 128 256; do
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/tamroplayer30.png
     file -b "$icon" 2>/dev/null | grep -q "^PNG image data, $size x $size," || fail "no ${size}x${size} icon at $icon"
 done
-unexpected=$(cd "$root" && find . -type f | grep -vE '^\./usr/(bin/TamroPlayer30|libexec/tamroplayer30/tamroplayer30|share/applications/tamroplayer30\.desktop|share/icons/hicolor/[0-9]+x[0-9]+/apps/tamroplayer30\.png)$' || true)
+unexpected=$(cd "$root" && find . -type f | grep -vE '^\./usr/(bin/TamroPlayer30|libexec/tamroplayer30/tamroplayer30|share/applications/tamroplayer30\.desktop|share/icons/hicolor/[0-9]+x[0-9]+/apps/tamroplayer30\.png|share/doc/tamroplayer/(copyright|changelog\.gz)|share/man/man1/TamroPlayer30\.1\.gz|share/metainfo/[a-z.0-9]+\.metainfo\.xml)$' || true)
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
 
 # Still running after two seconds, it has started; it must then end on SIGTERM as `timeout` sends it
