@@ -81,7 +81,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // --- FFmpeg ------------------------------------------------------------------------------------------------------
 
-// The formats the player plays through FFmpeg: no other demuxer, and no protocol but the file, ever sees the bytes.
+// The formats the player plays through FFmpeg: no other demuxer, and no protocol but the file, ever sees the bytes
+// (none of these demuxers opens a second file).
 constexpr const char* tagFormatList = "mp3,wav,w64,au,asf,flac,ogg,aiff,caf,aac,ac3,eac3,wv,ape,tta,mpc,mpc8,mov,matroska,voc,amr,dts";
 
 struct Deadline {
@@ -94,8 +95,6 @@ int interrupted(void* opaque)
     const auto& d = *static_cast<const Deadline*>(opaque);
     return d.cancel->load(std::memory_order_relaxed) || std::chrono::steady_clock::now() >= d.end;
 }
-
-int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
 
 std::string_view value(const AVDictionary* dict, const char* key)
 {
@@ -156,7 +155,6 @@ SoundTags ffmpegTags(const std::string& path, const std::atomic<bool>& cancel, s
     if (!raw)
         return tags;
     raw->interrupt_callback = {&interrupted, &deadline};
-    raw->io_open = &refuseNestedOpen;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", tagFormatList, 0);
     av_dict_set(&options, "protocol_whitelist", "file", 0);
