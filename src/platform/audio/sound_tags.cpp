@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/audio/sound_tags.h"
 
+#include "base/file_descriptor.h"
 #include "platform/audio/ffmpeg_handles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -81,19 +83,60 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // --- FFmpeg ------------------------------------------------------------------------------------------------------
 
-// The formats the player plays through FFmpeg: no other demuxer, and no protocol but the file, ever sees the bytes
-// (none of these demuxers opens a second file).
+// The formats the player plays through FFmpeg; no other demuxer sees the bytes.
 constexpr const char* tagFormatList = "mp3,wav,w64,au,asf,flac,ogg,aiff,caf,aac,ac3,eac3,wv,ape,tta,mpc,mpc8,mov,matroska,voc,amr,dts";
 
-struct Deadline {
+// FFmpeg reads the file through the descriptor already checked to be a regular file (a name may meanwhile
+// stand for a FIFO, which would block a read for ever), and stops once cancelled or out of time.
+struct FileReader {
+    int fd = -1;
+    std::int64_t size = 0;
+    std::int64_t at = 0;
     std::chrono::steady_clock::time_point end;
-    const std::atomic<bool>* cancel;
+    const std::atomic<bool>* cancel = nullptr;
+
+    bool stopped() const { return cancel->load(std::memory_order_relaxed) || std::chrono::steady_clock::now() >= end; }
 };
 
-int interrupted(void* opaque)
+int interrupted(void* opaque) { return static_cast<const FileReader*>(opaque)->stopped(); }
+
+int readPacket(void* opaque, std::uint8_t* buffer, int size)
 {
-    const auto& d = *static_cast<const Deadline*>(opaque);
-    return d.cancel->load(std::memory_order_relaxed) || std::chrono::steady_clock::now() >= d.end;
+    auto& r = *static_cast<FileReader*>(opaque);
+    if (r.stopped())
+        return AVERROR_EXIT;
+    const ssize_t n = ::pread(r.fd, buffer, static_cast<std::size_t>(size), r.at);
+    if (n < 0)
+        return AVERROR(errno);
+    if (n == 0)
+        return AVERROR_EOF;
+    r.at += n;
+    return static_cast<int>(n);
+}
+
+std::int64_t seekTo(void* opaque, std::int64_t offset, int whence)
+{
+    auto& r = *static_cast<FileReader*>(opaque);
+    std::int64_t to = 0;
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+        return r.size;
+    case SEEK_SET:
+        to = offset;
+        break;
+    case SEEK_CUR:
+        to = r.at + offset;
+        break;
+    case SEEK_END:
+        to = r.size + offset;
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    if (to < 0)
+        return AVERROR(EINVAL);
+    r.at = to;
+    return to;
 }
 
 std::string_view value(const AVDictionary* dict, const char* key)
@@ -147,17 +190,27 @@ const char* pictureExtension(AVCodecID codec)
     }
 }
 
-SoundTags ffmpegTags(const std::string& path, const std::atomic<bool>& cancel, std::chrono::milliseconds budget)
+SoundTags ffmpegTags(const std::string& path, FileReader& reader)
 {
     SoundTags tags;
-    Deadline deadline{std::chrono::steady_clock::now() + budget, &cancel};
+    constexpr int bufferSize = 64 * 1024;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(bufferSize));
+    if (!buffer)
+        return tags;
+    const ffmpeg::IoContextPtr io(avio_alloc_context(buffer, bufferSize, 0, &reader, &readPacket, nullptr, &seekTo));
+    if (!io) {
+        av_free(buffer);
+        return tags;
+    }
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return tags;
-    raw->interrupt_callback = {&interrupted, &deadline};
+    raw->pb = io.get();
+    raw->interrupt_callback = {&interrupted, &reader};
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", tagFormatList, 0);
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "protocol_whitelist", "none", 0);
+    // The path only for the demuxers' guess by its extension: the bytes come through `reader`.
     const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0)  // raw has been freed
@@ -186,13 +239,12 @@ SoundTags ffmpegTags(const std::string& path, const std::atomic<bool>& cancel, s
     return tags;
 }
 
-// The whole of a small file whose first bytes are `head`; "" when it is not one or is larger than `limit`.
-std::string readSmallFile(int fd, std::size_t limit)
+// The whole of a file of `size` bytes; "" when it is larger than `limit`.
+std::string readSmallFile(int fd, std::int64_t size, std::int64_t limit)
 {
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > limit)
+    if (size > limit)
         return {};
-    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    std::string bytes(static_cast<std::size_t>(size), '\0');
     std::size_t got = 0;
     while (got < bytes.size()) {
         const ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
@@ -281,21 +333,19 @@ std::int32_t trackNumberOf(std::string_view raw)
 
 SoundTags readSoundTags(const std::string& path, const std::atomic<bool>& cancel, std::chrono::milliseconds budget)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info = {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
     char head[12] = {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    const bool midi = regular && ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+    const bool midi = ::pread(fd.get(), head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
                       (std::memcmp(head, "MThd", 4) == 0 ||
                        (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "RMID", 4) == 0));
     // MIDI files are small; one larger than this is no song the player would have opened.
-    const std::string bytes = midi ? readSmallFile(fd, 64 * 1024 * 1024) : std::string();
-    ::close(fd);
-    if (!regular)
-        return {};
-    return midi ? midiTags(bytes) : ffmpegTags(path, cancel, budget);
+    if (midi)
+        return midiTags(readSmallFile(fd.get(), info.st_size, 64 * 1024 * 1024));
+    FileReader reader{fd.get(), info.st_size, 0, std::chrono::steady_clock::now() + budget, &cancel};
+    return ffmpegTags(path, reader);
 }
 
 }  // namespace tamro::audio
