@@ -199,12 +199,14 @@ std::optional<HandOverMessage> decodeHandOver(std::string_view bytes, bool& malf
     return message;
 }
 
-HandOverResult handOver(const std::string& socketPath, const std::vector<std::string>& paths,
-                        std::chrono::milliseconds timeout, const ActivationToken& token)
+namespace {
+
+// One connection: the message, then the answer. `refused` when the player closed it without one (or before the
+// message was whole), as a player does with a message it cannot read.
+HandOverResult offer(const sockaddr_un& address, std::string_view message, std::chrono::milliseconds timeout,
+                     bool& refused)
 {
-    sockaddr_un address;
-    if (!fillAddress(socketPath, address))
-        return HandOverResult::NoPlayer;
+    refused = false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return HandOverResult::NoPlayer;
@@ -213,17 +215,37 @@ HandOverResult handOver(const std::string& socketPath, const std::vector<std::st
         return HandOverResult::NoPlayer;
     }
     HandOverResult result = HandOverResult::Failed;
-    if (writeAll(fd, encodeHandOver(paths, token))) {
+    if (writeAll(fd, message)) {
         pollfd wait = {fd, POLLIN, 0};
         char answer = 0;
         int ready = 0;
         do {
             ready = ::poll(&wait, 1, static_cast<int>(timeout.count()));
         } while (ready < 0 && errno == EINTR);
-        if (ready == 1 && ::recv(fd, &answer, 1, 0) == 1 && answer == handOverDone)
+        const ssize_t got = ready == 1 ? ::recv(fd, &answer, 1, 0) : -1;
+        if (got == 1 && answer == handOverDone)
             result = HandOverResult::Done;
+        refused = ready == 1 && (got == 0 || (got < 0 && errno == ECONNRESET));
+    } else {
+        refused = errno == EPIPE || errno == ECONNRESET;
     }
     ::close(fd);
+    return result;
+}
+
+}  // namespace
+
+HandOverResult handOver(const std::string& socketPath, const std::vector<std::string>& paths,
+                        std::chrono::milliseconds timeout, const ActivationToken& token)
+{
+    sockaddr_un address;
+    if (!fillAddress(socketPath, address))
+        return HandOverResult::NoPlayer;
+    bool refused = false;
+    HandOverResult result = offer(address, encodeHandOver(paths, token), timeout, refused);
+    // A player from before tokens refuses the whole message, having taken nothing: it gets the files without one.
+    if (result == HandOverResult::Failed && refused && token.kind != ActivationToken::Kind::None)
+        result = offer(address, encodeHandOver(paths), timeout, refused);
     return result;
 }
 

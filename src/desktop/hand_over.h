@@ -51,6 +51,7 @@ enum class HandOverResult {
     NoPlayer,  // nobody listens
     Failed,    // a player listens but did not answer in time
 };
+// A player from before tokens, which refuses a message with one, is offered the files again without it.
 HandOverResult handOver(const std::string& socketPath, const std::vector<std::string>& paths,
                         std::chrono::milliseconds timeout, const ActivationToken& token = {});
 

@@ -168,6 +168,48 @@ TEST(HandOver, ALaterStartHandsItsFilesToTheFirst)
     EXPECT_EQ(tokens, (std::vector<ActivationToken>{{}, token}));
 }
 
+TEST(HandOver, APlayerFromBeforeTokensStillTakesTheFiles)
+{
+    Desktop desktop;
+    const std::string path = desktop.folder.path() + "/old.socket";
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    // As the player read its messages before tokens: a count above 32767 is refused by closing.
+    auto oldPlayer = std::async(std::launch::async, [fd] {
+        std::vector<Paths> taken;
+        for (int connection = 0; connection < 2 && taken.empty(); ++connection) {
+            const int c = ::accept(fd, nullptr, nullptr);
+            std::string received;
+            char buffer[4096];
+            for (;;) {
+                bool malformed = false;
+                const auto message = decodeHandOver(received, malformed);
+                if (malformed || (received.size() >= 4 && received.compare(0, 4, number(0xFFFFFFFF)) == 0))
+                    break;
+                if (message) {
+                    taken.push_back(message->paths);
+                    ::send(c, &handOverDone, 1, MSG_NOSIGNAL);
+                    break;
+                }
+                const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
+                if (n <= 0)
+                    break;
+                received.append(buffer, static_cast<std::size_t>(n));
+            }
+            ::close(c);
+        }
+        return taken;
+    });
+    const ActivationToken token{ActivationToken::Kind::X11, "host;1;2_TIME5"};
+    EXPECT_EQ(handOver(path, {"/m/a.mp3"}, 5s, token), HandOverResult::Done);
+    EXPECT_EQ(oldPlayer.get(), std::vector<Paths>{{"/m/a.mp3"}}) << "taken once, without the token";
+    ::close(fd);
+}
+
 TEST(HandOver, APlayerThatDoesNotAnswerIsGivenUp)
 {
     Desktop desktop;
