@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# MIDI/RMI: the parser and tempo map on arbitrary bytes, and the decoder reading and seeking what opens.
-# midi_fuzz_seeds wrote the seeds in corpus/midi (midi_fuzz_seeds DIR; both fuzzers start from the same).
+# MIDI/RMI: the parser and tempo map on arbitrary bytes, the decoder reading and seeking what opens, and the
+# tags (with the cleaning of any tag's text).
+# midi_fuzz_seeds wrote the seeds in corpus/midi (midi_fuzz_seeds DIR; the fuzzers start from the same).
 add_executable(midi_fuzz_seeds ${CMAKE_CURRENT_LIST_DIR}/midi_fuzz_seeds.cpp)
 target_include_directories(midi_fuzz_seeds PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
-foreach(name_runs_cost IN ITEMS "midi_parser_fuzz;400000;40" "midi_decoder_fuzz;30000;20")
+foreach(name_runs_cost IN ITEMS "midi_parser_fuzz;400000;40" "midi_decoder_fuzz;30000;20" "midi_tags_fuzz;200000;10")
   list(GET name_runs_cost 0 name)
   list(GET name_runs_cost 1 runs)
   list(GET name_runs_cost 2 cost)

@@ -3,29 +3,18 @@
 
 #include "app/event_table.h"
 #include "app/player_window.h"
+#include "app/window_activation.h"
 #include "base/numbers.h"
 #include "desktop/hand_over_server.h"
 
 #include <QCoreApplication>
 
 namespace tamro::app {
-namespace {
-
-void raiseWindow(QWidget& window)
-{
-    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-    window.show();
-    window.raise();
-    window.activateWindow();
-}
-
-}  // namespace
-
 void connectDesktop(PlayerWindow& w, desktop::Mpris* mpris, int listeningSocket)
 {
-    auto open = [&w](const std::vector<std::string>& paths) {
+    auto open = [&w](const std::vector<std::string>& paths, const desktop::ActivationToken& token) {
         w.given.appendAndStart(paths);
-        raiseWindow(w.frmmain);
+        raiseWindow(w.frmmain, token);
     };
     if (listeningSocket >= 0)
         w.handOver = std::make_unique<desktop::HandOverServer>(listeningSocket, open);
@@ -47,9 +36,9 @@ void connectDesktop(PlayerWindow& w, desktop::Mpris* mpris, int listeningSocket)
             },
             true);
     };
-    c.raise = [&w] { raiseWindow(w.frmmain); };
+    c.raise = [&w] { raiseWindow(w.frmmain, {}); };
     c.quit = [] { QCoreApplication::quit(); };
-    c.open = open;
+    c.open = [open](const std::vector<std::string>& paths) { open(paths, {}); };
     mpris->attach(*w.Play, std::move(c));
 }
 

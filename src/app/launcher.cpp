@@ -22,7 +22,9 @@ int main(int argc, char** argv)
         return tamro::desktop::printAnswer(command);
     if (const auto socket = tamro::desktop::handOverSocketPath()) {
         using namespace std::chrono_literals;
-        if (tamro::desktop::handOver(*socket, command.files, 5s) == tamro::desktop::HandOverResult::Done)
+        // The desktop's leave to raise the window goes with the files, to the player that shows it.
+        if (tamro::desktop::handOver(*socket, command.files, 5s, tamro::desktop::activationTokenFromEnvironment()) ==
+            tamro::desktop::HandOverResult::Done)
             return 0;
     }
 

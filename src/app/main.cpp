@@ -22,7 +22,8 @@ int main(int argc, char** argv)
     if (command.answered)
         return tamro::desktop::printAnswer(command);
     // One player per desktop: a later start hands its files to the one running and ends.
-    const tamro::desktop::InstanceClaim instance = tamro::desktop::claimInstance(command.files);
+    const tamro::desktop::InstanceClaim instance = tamro::desktop::claimInstance(
+        command.files, tamro::desktop::activationTokenFromEnvironment());
     if (instance.handedOver)
         return 0;
 

@@ -20,6 +20,17 @@ namespace {
 
 constexpr std::uint32_t maxPaths = 32767;  // as many as the playlist holds
 constexpr std::uint32_t maxPathBytes = 64 * 1024;
+constexpr std::uint32_t tokenMarker = 0xFFFFFFFF;  // more paths than any count: a player before tokens refuses it
+
+bool tokenText(std::string_view text)
+{
+    if (text.empty() || text.size() > maxTokenBytes)
+        return false;
+    for (const char c : text)
+        if (c < 0x21 || c > 0x7E)
+            return false;
+    return true;
+}
 
 void putNumber(std::string& out, std::uint32_t value)
 {
@@ -103,9 +114,24 @@ std::optional<std::string> handOverSocketPath()
     return path;
 }
 
-std::string encodeHandOver(const std::vector<std::string>& paths)
+ActivationToken activationTokenFromEnvironment()
+{
+    for (const auto& [name, kind] : {std::pair{"XDG_ACTIVATION_TOKEN", ActivationToken::Kind::Wayland},
+                                     std::pair{"DESKTOP_STARTUP_ID", ActivationToken::Kind::X11}})
+        if (const char* text = std::getenv(name); text && tokenText(text))
+            return {kind, text};
+    return {};
+}
+
+std::string encodeHandOver(const std::vector<std::string>& paths, const ActivationToken& token)
 {
     std::string out;
+    if (token.kind != ActivationToken::Kind::None && tokenText(token.text)) {
+        putNumber(out, tokenMarker);
+        putNumber(out, static_cast<std::uint32_t>(token.kind));
+        putNumber(out, static_cast<std::uint32_t>(token.text.size()));
+        out += token.text;
+    }
     putNumber(out, static_cast<std::uint32_t>(paths.size()));
     for (const std::string& path : paths) {
         putNumber(out, static_cast<std::uint32_t>(path.size()));
@@ -114,17 +140,45 @@ std::string encodeHandOver(const std::vector<std::string>& paths)
     return out;
 }
 
-std::optional<std::vector<std::string>> decodeHandOver(std::string_view bytes, bool& malformed)
+std::optional<HandOverMessage> decodeHandOver(std::string_view bytes, bool& malformed)
 {
     malformed = false;
+    HandOverMessage message;
     std::uint32_t count = 0;
     if (!getNumber(bytes, count))
         return std::nullopt;
+    if (count == tokenMarker) {
+        std::uint32_t kind = 0;
+        std::uint32_t size = 0;
+        if (!getNumber(bytes, kind))
+            return std::nullopt;
+        if (kind != static_cast<std::uint32_t>(ActivationToken::Kind::Wayland) &&
+            kind != static_cast<std::uint32_t>(ActivationToken::Kind::X11)) {
+            malformed = true;
+            return std::nullopt;
+        }
+        if (!getNumber(bytes, size))
+            return std::nullopt;
+        if (size == 0 || size > maxTokenBytes) {
+            malformed = true;
+            return std::nullopt;
+        }
+        if (bytes.size() < size)
+            return std::nullopt;
+        if (!tokenText(bytes.substr(0, size))) {
+            malformed = true;
+            return std::nullopt;
+        }
+        message.token = {static_cast<ActivationToken::Kind>(kind), std::string(bytes.substr(0, size))};
+        bytes.remove_prefix(size);
+        if (!getNumber(bytes, count))
+            return std::nullopt;
+    }
     if (count > maxPaths) {
         malformed = true;
         return std::nullopt;
     }
-    std::vector<std::string> paths;
+    std::vector<std::string>& paths = message.paths;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t size = 0;
         if (!getNumber(bytes, size))
@@ -142,15 +196,17 @@ std::optional<std::vector<std::string>> decodeHandOver(std::string_view bytes, b
         malformed = true;
         return std::nullopt;
     }
-    return paths;
+    return message;
 }
 
-HandOverResult handOver(const std::string& socketPath, const std::vector<std::string>& paths,
-                        std::chrono::milliseconds timeout)
+namespace {
+
+// One connection: the message, then the answer. `refused` when the player closed it without one (or before the
+// message was whole), as a player does with a message it cannot read.
+HandOverResult offer(const sockaddr_un& address, std::string_view message, std::chrono::milliseconds timeout,
+                     bool& refused)
 {
-    sockaddr_un address;
-    if (!fillAddress(socketPath, address))
-        return HandOverResult::NoPlayer;
+    refused = false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return HandOverResult::NoPlayer;
@@ -159,21 +215,41 @@ HandOverResult handOver(const std::string& socketPath, const std::vector<std::st
         return HandOverResult::NoPlayer;
     }
     HandOverResult result = HandOverResult::Failed;
-    if (writeAll(fd, encodeHandOver(paths))) {
+    if (writeAll(fd, message)) {
         pollfd wait = {fd, POLLIN, 0};
         char answer = 0;
         int ready = 0;
         do {
             ready = ::poll(&wait, 1, static_cast<int>(timeout.count()));
         } while (ready < 0 && errno == EINTR);
-        if (ready == 1 && ::recv(fd, &answer, 1, 0) == 1 && answer == handOverDone)
+        const ssize_t got = ready == 1 ? ::recv(fd, &answer, 1, 0) : -1;
+        if (got == 1 && answer == handOverDone)
             result = HandOverResult::Done;
+        refused = ready == 1 && (got == 0 || (got < 0 && errno == ECONNRESET));
+    } else {
+        refused = errno == EPIPE || errno == ECONNRESET;
     }
     ::close(fd);
     return result;
 }
 
-InstanceClaim claimInstance(const std::vector<std::string>& paths)
+}  // namespace
+
+HandOverResult handOver(const std::string& socketPath, const std::vector<std::string>& paths,
+                        std::chrono::milliseconds timeout, const ActivationToken& token)
+{
+    sockaddr_un address;
+    if (!fillAddress(socketPath, address))
+        return HandOverResult::NoPlayer;
+    bool refused = false;
+    HandOverResult result = offer(address, encodeHandOver(paths, token), timeout, refused);
+    // A player from before tokens refuses the whole message, having taken nothing: it gets the files without one.
+    if (result == HandOverResult::Failed && refused && token.kind != ActivationToken::Kind::None)
+        result = offer(address, encodeHandOver(paths), timeout, refused);
+    return result;
+}
+
+InstanceClaim claimInstance(const std::vector<std::string>& paths, const ActivationToken& token)
 {
     InstanceClaim claim;
     const std::optional<std::string> path = handOverSocketPath();
@@ -189,7 +265,7 @@ InstanceClaim claimInstance(const std::vector<std::string>& paths)
         // A player runs: it may still be getting its socket ready.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         for (;;) {
-            const HandOverResult result = handOver(*path, paths, std::chrono::seconds(5));
+            const HandOverResult result = handOver(*path, paths, std::chrono::seconds(5), token);
             if (result == HandOverResult::Done) {
                 claim.handedOver = true;
                 return claim;

@@ -70,13 +70,13 @@ void HandOverServer::read(Connection& connection)
         return close(connection);  // gone before its message was whole
     }
     bool malformed = false;
-    const auto paths = decodeHandOver(connection.received, malformed);
+    const auto message = decodeHandOver(connection.received, malformed);
     if (malformed)
         return close(connection);
-    if (!paths)
+    if (!message)
         return;  // more to come
     connection.notifier.setEnabled(false);
-    open_(*paths);
+    open_(message->paths, message->token);
     [[maybe_unused]] const auto sent = ::send(connection.fd, &handOverDone, 1, MSG_NOSIGNAL);
     close(connection);
 }

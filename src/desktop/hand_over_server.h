@@ -3,6 +3,8 @@
 // and answers once they are in the playlist.
 #pragma once
 
+#include "desktop/hand_over.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 
@@ -15,7 +17,7 @@ namespace tamro::desktop {
 
 class HandOverServer : public QObject {
 public:
-    using Open = std::function<void(const std::vector<std::string>& paths)>;
+    using Open = std::function<void(const std::vector<std::string>& paths, const ActivationToken& token)>;
     // `listeningSocket` as claimInstance gave it; the server owns it from here.
     HandOverServer(int listeningSocket, Open open, QObject* parent = nullptr);
     ~HandOverServer() override;

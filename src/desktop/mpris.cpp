@@ -38,7 +38,8 @@ QDBusObjectPath trackIdOf(const std::string& path)
     return QDBusObjectPath(QString::fromLatin1(id));
 }
 
-Mpris::Mpris()
+Mpris::Mpris(TagReader::Read readTags)
+    : reader_([this](std::shared_ptr<const TrackInfo> info) { tagsRead(std::move(info)); }, std::move(readTags))
 {
     new RootAdaptor(*this);
     new PlayerAdaptor(*this);
@@ -88,11 +89,46 @@ QVariantMap Mpris::metadata() const
     if (path.empty())
         return data;
     const std::string name = path.substr(path.find_last_of('/') + 1);
-    // Shown as the playlist shows its entries.
+    // Without a title of its own, shown as the playlist shows its entries.
     data.insert(QStringLiteral("xesam:title"), QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     data.insert(QStringLiteral("xesam:url"), QString::fromLatin1(fileUri(path)));
     data.insert(QStringLiteral("mpris:length"), lengthMicros());
+    if (!tags_ || tags_->path != path)
+        return data;
+    const audio::SoundTags& t = tags_->tags;
+    auto text = [](const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
+    auto put = [&](const char* key, const std::string& value) {
+        if (!value.empty())
+            data.insert(QString::fromLatin1(key), text(value));
+    };
+    put("xesam:title", t.title);
+    put("xesam:album", t.album);
+    put("xesam:contentCreated", t.date);
+    if (!t.artists.empty()) {
+        QStringList artists;
+        for (const std::string& artist : t.artists)
+            artists << text(artist);
+        data.insert(QStringLiteral("xesam:artist"), artists);
+    }
+    if (!t.albumArtist.empty())
+        data.insert(QStringLiteral("xesam:albumArtist"), QStringList{text(t.albumArtist)});
+    if (!t.genre.empty())
+        data.insert(QStringLiteral("xesam:genre"), QStringList{text(t.genre)});
+    if (t.trackNumber > 0)
+        data.insert(QStringLiteral("xesam:trackNumber"), t.trackNumber);
+    if (!tags_->artPath.empty())
+        data.insert(QStringLiteral("mpris:artUrl"), QString::fromLatin1(fileUri(tags_->artPath)));
     return data;
+}
+
+void Mpris::tagsRead(std::shared_ptr<const TrackInfo> info)
+{
+    // A track replaced meanwhile: its tags go (and its picture file with them).
+    if (info->path != file())
+        return;
+    tags_ = std::move(info);
+    sendChanged({{QStringLiteral("Metadata"), metadata()}});
+    emit tagsShown();
 }
 
 qint64 Mpris::positionMicros() const
@@ -135,6 +171,13 @@ void Mpris::seekTo(const QDBusObjectPath& track, qint64 positionMicros)
 
 void Mpris::afterEvent(bool seeked)
 {
+    if (file() != tagsAskedFor_) {
+        tagsAskedFor_ = file();
+        // The tags of the track before are not shown for this one, and its picture file goes now.
+        tags_.reset();
+        if (!tagsAskedFor_.empty())
+            reader_.request(tagsAskedFor_);
+    }
     if (!connection_.isConnected())
         return;
     QVariantMap changed;
@@ -147,15 +190,21 @@ void Mpris::afterEvent(bool seeked)
         signalled_.length = lengthMicros();
         changed.insert(QStringLiteral("Metadata"), metadata());
     }
-    if (!changed.isEmpty()) {
-        QDBusMessage message = QDBusMessage::createSignal(QString::fromLatin1(mprisPath),
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("PropertiesChanged"));
-        message << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
-        connection_.send(message);
-    }
+    if (!changed.isEmpty())
+        sendChanged(changed);
     if (seeked)
         emit this->seeked(positionMicros());
+}
+
+void Mpris::sendChanged(const QVariantMap& changed)
+{
+    if (!connection_.isConnected())
+        return;
+    QDBusMessage message = QDBusMessage::createSignal(QString::fromLatin1(mprisPath),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("PropertiesChanged"));
+    message << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+    connection_.send(message);
 }
 
 RootAdaptor::RootAdaptor(Mpris& mpris) : QDBusAbstractAdaptor(&mpris), mpris_(mpris) {}

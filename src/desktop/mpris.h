@@ -2,8 +2,10 @@
 // The desktop's player controls: MPRIS2 on the session bus, as media keys, sound applets and playerctl use
 // them. Every call runs the handler a click would run;
 // the properties are read from the media player when asked; their changes are signalled after each handler.
+// The loaded track's tags and cover are read off the UI thread (tag_reader.h) and signalled once they are there.
 #pragma once
 
+#include "desktop/tag_reader.h"
 #include "platform/media_player.h"
 
 #include <QDBusConnection>
@@ -41,7 +43,8 @@ struct PlayerCommands {
 class Mpris : public QObject {
     Q_OBJECT
 public:
-    Mpris();
+    // `readTags` reads a file's tags (off the UI thread); without one, the file's own tags are read.
+    explicit Mpris(TagReader::Read readTags = nullptr);
     ~Mpris() override;
 
     // Puts the object on the connection; false when the path is taken.
@@ -65,6 +68,8 @@ public:
 
 signals:
     void seeked(qint64 positionMicros);
+    // The loaded track's tags arrived and were signalled.
+    void tagsShown();
 
 private:
     // What was last signalled, compared after every handler (the clock's ticks too), so without copies.
@@ -75,11 +80,18 @@ private:
     };
     bool playing() const;
     const std::string& file() const;
+    void tagsRead(std::shared_ptr<const TrackInfo> info);
+    void sendChanged(const QVariantMap& changed);
 
     MediaPlayer* play_ = nullptr;
     PlayerCommands commands_;
     QDBusConnection connection_{QString()};
     Shown signalled_;
+    // The tags of the loaded track once read: always of the file the media player holds now, never of one
+    // it only started early behind the tail of the one heard.
+    std::shared_ptr<const TrackInfo> tags_;
+    std::string tagsAskedFor_;
+    TagReader reader_;
 };
 
 // The track id MPRIS2 names a loaded file by: the same path always gives the same id.

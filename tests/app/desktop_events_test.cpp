@@ -4,6 +4,7 @@
 #include "app/desktop_events.h"
 #include "app/event_table.h"
 #include "app/player_window.h"
+#include "app/window_activation.h"
 #include "base/numbers.h"
 #include "desktop/mpris_adaptors.h"
 
@@ -281,6 +282,22 @@ TEST(PlayerControls, TellWhatPlays)
 
     p.player().OpenUri(QStringLiteral("http://example.org/x.mp3"));
     EXPECT_EQ(p.f().List1.listCount(), 1);
+}
+
+// The time of the click that started a later start, as an X11 desktop writes it into the startup id.
+TEST(WindowActivation, TheStartupIdsTime)
+{
+    const std::vector<std::pair<std::string, std::uint32_t>> cases = {
+        {"gnome-shell/TamroPlayer30/2356-1-host_TIME4242", 4242},
+        {"host;1234;5_TIME4294967295", 4294967295u},
+        {"host;1234;5_TIME4294967296", 0},  // beyond X11's 32-bit time
+        {"host_TIMEx", 0},
+        {"host_TIME", 0},
+        {"no time at all", 0},
+        {"a_TIME1_TIME7", 7},
+    };
+    for (const auto& [id, time] : cases)
+        EXPECT_EQ(startupIdTime(id), time) << id;
 }
 
 }  // namespace

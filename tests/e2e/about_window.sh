@@ -6,6 +6,9 @@ start_x
 start_app
 click about
 about=$(wait_window '^ About$') || fail "no About window"
+# A child of the main window, so that a window manager keeps it above and centres it on the main window.
+transient=$(xprop -id "$about" WM_TRANSIENT_FOR | sed -n 's/.*window id # //p')
+[ "$((transient))" = "$((WID))" ] || fail "the About window is transient for '$transient', not the main window $WID"
 # Painted once its links and emblem show their red.
 red_shown() {
     import -window "$about" "$ARTIFACTS/about.png"

@@ -40,14 +40,22 @@ expect_heard 0 "440 660 880" "started with three files"
 for _ in $(seq 20); do quiet && break; done
 EXPECT=Stopped expect_ctl status
 
-# 2. A second start, in another folder with relative names, hands its two files over and ends at once.
+# The class a dock groups the window by, as the desktop entry's StartupWMClass names it.
+[ "$(xprop -id "$WID" WM_CLASS)" = 'WM_CLASS(STRING) = "TamroPlayer30", "TamroPlayer30"' ] \
+    || fail "the window's class is $(xprop -id "$WID" WM_CLASS)"
+
+# 2. A second start, in another folder with relative names, hands its two files over and ends at once; the
+# startup id the desktop gave it reaches the window, which is activated with it.
 at=$(now)
 start=$(date +%s%N)
-(cd "$WORK" && "$APP" "long 330.wav" "./lång 550.wav") >"$WORK/second.log" 2>&1 || fail "the second start ended with status $?"
+(cd "$WORK" && DESKTOP_STARTUP_ID="host;1234;5_TIME4242" "$APP" "long 330.wav" "./lång 550.wav") >"$WORK/second.log" 2>&1 \
+    || fail "the second start ended with status $?"
 elapsed_ms=$((($(date +%s%N) - start) / 1000000))
 echo "second start handed over two files in $elapsed_ms ms"
 [ "$elapsed_ms" -lt 2000 ] || fail "the second start took $elapsed_ms ms"
 [ "$(pgrep -fc "^$APP( |$)")" = 1 ] || fail "not one player process: $(pgrep -fa "^$APP( |$)")"
+startup_id_set() { [ "$(xprop -id "$WID" _NET_STARTUP_ID)" = '_NET_STARTUP_ID(UTF8_STRING) = "host;1234;5_TIME4242"' ]; }
+wait_until 10 "the startup id on the window ($(xprop -id "$WID" _NET_STARTUP_ID))" startup_id_set
 expect_heard "$at" "330" "the first file handed over"
 EXPECT=Playing expect_ctl status
 EXPECT="long 330.wav" expect_ctl metadata xesam:title

@@ -24,6 +24,9 @@ names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/[[:space:]]//g')
 for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 timgm6mb-soundfont fonts-liberation2; do
     grep -qxF "$dep" <<<"$names" || fail "Depends lacks $dep: $depends"
 done
+# Qt's Wayland plugin, so that the player runs natively on a Wayland desktop.
+grep -qE '(^|, )qt6-wayland(,|$)' <<<"$(dpkg-deb -f "$deb" Recommends)" \
+    || fail "Recommends lacks qt6-wayland: $(dpkg-deb -f "$deb" Recommends)"
 
 root=$scratch/root
 dpkg -x "$deb" "$root"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Checks a .desktop entry: valid by desktop-file-validate, and the program's own name, comment, icon, command
-# (given the files chosen, %F) and the sound types it opens.
+# (given the files chosen, %F), the window class it shows (StartupWMClass) and the sound types it opens.
 set -euo pipefail
 entry=$1
 desktop-file-validate "$entry"
@@ -18,6 +18,7 @@ expect Type Application
 expect Name 'Tamro?Player v3.0'
 expect Comment 'Small soundplayer.'
 expect Exec 'TamroPlayer30 %F'
+expect StartupWMClass TamroPlayer30
 expect Icon tamroplayer30
 expect Categories 'AudioVideo;Audio;Player;'
 # Each sound type the player opens, under at least the name the shared MIME database gives it.
