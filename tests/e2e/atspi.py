@@ -6,7 +6,6 @@
 #                           and only what the window's height shows reported as showing
 #   about                   the About window's links as links with one action each, the emblem named
 #   press NAME              runs the Press action of the button named NAME
-#   gone WINDOW             no window of that name is left
 import sys
 import time
 
@@ -62,10 +61,15 @@ def describe(node):
 
 
 def window(name):
-    for w in app():
-        if w is not None and w.name == name:
-            return w
-    return None
+    # A window shown a moment ago may not be on the bus yet.
+    deadline = time.time() + 30
+    while True:
+        for w in app():
+            if w is not None and w.name == name:
+                return w
+        if time.time() > deadline:
+            return None
+        time.sleep(0.1)
 
 
 def unnamed(root):
@@ -144,8 +148,6 @@ def main():
         check_about()
     elif command == "press":
         press(sys.argv[2])
-    elif command == "gone":
-        sys.exit(0 if window(sys.argv[2]) is None else 1)
     else:
         sys.exit(f"unknown command {command}")
 
