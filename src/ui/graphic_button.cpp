@@ -57,7 +57,7 @@ void GraphicButton::paintEvent(QPaintEvent*)
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
         painter.drawText(content, Qt::AlignCenter | Qt::TextShowMnemonic, text());
     }
-    if (hasFocus())
+    if (marksFocus(*this))
         drawFocusMarker(painter, rect().adjusted(3, 3, -3, -3), face_);
 }
 

@@ -27,7 +27,7 @@ public:
         QStyleOptionViewItem plain = option;
         plain.state.setFlag(QStyle::State_HasFocus, false);
         QStyledItemDelegate::paint(painter, plain, index);
-        if (option.state & QStyle::State_HasFocus) {
+        if (marksFocus(option.state)) {
             const bool selected = option.state & QStyle::State_Selected;
             drawFocusMarker(*painter, option.rect,
                             option.palette.color(selected ? QPalette::Highlight : QPalette::Base));
@@ -138,7 +138,7 @@ void ListBox::mouseDoubleClickEvent(QMouseEvent* event)
 void ListBox::paintEvent(QPaintEvent* event)
 {
     QListView::paintEvent(event);
-    if (!hasFocus() || currentIndex().isValid())
+    if (!marksFocus(*this) || currentIndex().isValid())
         return;
     QPainter painter(viewport());
     const int row = model()->rowCount() > 0 ? visualRect(model()->index(0, 0)).height() : fontMetrics().height();

@@ -70,7 +70,7 @@ void Slider::paintEvent(QPaintEvent*)
     option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
     if (tickPosition() != NoTicks)
         option.subControls |= QStyle::SC_SliderTickmarks;
-    const bool focused = option.state & QStyle::State_HasFocus;
+    const bool focused = marksFocus(option.state);
     option.state.setFlag(QStyle::State_HasFocus, false);
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
     if (focused)

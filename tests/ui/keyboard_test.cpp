@@ -15,7 +15,7 @@
 namespace tamro::ui {
 namespace {
 
-// A shown, active window with the focus on Back.
+// A shown, active window with the focus on Back, as it opens.
 void showActive(Frmmain& f)
 {
     f.show();
@@ -116,6 +116,9 @@ TEST(Keyboard, TheFocusMarkerIsPlainOnEveryControl)
     f.List1.setListIndex(0);
     f.Slider1.setMax(10);
     showActive(f);
+    const Change clicked = focusChange(f.Back);
+    EXPECT_EQ(clicked.plain + clicked.faint, 0) << "no marker before the keyboard is used, as on the desktop";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     for (QWidget* control : std::initializer_list<QWidget*>{&f.Back, &f.open, &f.Add, &f.Shuffle, &f.Slider1, &f.List1}) {
         SCOPED_TRACE(control->accessibleName().toStdString() + control->toolTip().toStdString());
         const Change change = focusChange(*control);
