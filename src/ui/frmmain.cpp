@@ -152,7 +152,8 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
 
 void Frmmain::clientHeightChanged()
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{&List1, &Add, &Rem, &Command6, &Label1, &Command4, &Savelist})
+    const std::initializer_list<QWidget*> editor{&List1, &Add, &Rem, &Command6, &Label1, &Command4, &Savelist};
+    for (QWidget* control : editor)
         control->setVisible(control->geometry().top() < height());
 }
 

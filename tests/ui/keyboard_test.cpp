@@ -71,7 +71,8 @@ TEST(Keyboard, ReturnAndEnterPressAFocusedButtonAsSpaceDoes)
                              {"Escape", Qt::Key_Escape, Qt::NoModifier, 0}};
     Frmmain f;
     showActive(f);
-    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{&f.cmdplay, &f.Add, &f.Command1, &f.Command5}) {
+    const std::initializer_list<QAbstractButton*> buttons{&f.cmdplay, &f.Add, &f.Command1, &f.Command5};
+    for (QAbstractButton* button : buttons) {
         for (const KeyCase& c : cases) {
             SCOPED_TRACE(button->accessibleName().toStdString() + button->text().toStdString() + ", " + c.name);
             button->setFocus();
@@ -119,7 +120,8 @@ TEST(Keyboard, TheFocusMarkerIsPlainOnEveryControl)
     const Change clicked = focusChange(f.Back);
     EXPECT_EQ(clicked.plain + clicked.faint, 0) << "no marker before the keyboard is used, as on the desktop";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    for (QWidget* control : std::initializer_list<QWidget*>{&f.Back, &f.open, &f.Add, &f.Shuffle, &f.Slider1, &f.List1}) {
+    const std::initializer_list<QWidget*> controls{&f.Back, &f.open, &f.Add, &f.Shuffle, &f.Slider1, &f.List1};
+    for (QWidget* control : controls) {
         SCOPED_TRACE(control->accessibleName().toStdString() + control->toolTip().toStdString());
         const Change change = focusChange(*control);
         EXPECT_GE(change.plain, 10);
