@@ -7,7 +7,9 @@ ATSPI="/usr/bin/python3 $(dirname "$0")/atspi.py"
 # The desktop's accessibility bus on this scenario's session bus, and Qt's bridge on it whatever the desktop says.
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 BUS_PID=$!
-trap 'rc=$?; kill "$BUS_PID" 2>/dev/null; (exit $rc); cleanup' EXIT
+# lib.sh's cleanup then ends the player and keeps the scenario's exit status (errexit is off first, or the
+# status handed on would end the trap before it).
+trap 'rc=$?; set +e; kill "$BUS_PID" 2>/dev/null; (exit $rc); cleanup' EXIT
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 start_x
 make_tone "$WORK/t440.wav" 440 20
