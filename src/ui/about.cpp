@@ -51,7 +51,7 @@ void makeLink(QLabel* l)
     QFont font = l->font();
     font.setUnderline(true);
     l->setFont(font);
-    l->setCursor(handCursor());
+    l->setCursor(handCursor(desktopCursorSize(), l->devicePixelRatioF()));
 }
 
 }  // namespace
@@ -91,6 +91,7 @@ About::About(QWidget* over)
     Image1->setPixmap(QPixmap::fromImage(fistEmblem()));
     Image1->setScaledContents(true);
     Image1->setToolTip("Play it loud, share it free!");
+    Image1->setAccessibleName(Image1->toolTip());
 }
 
 void About::centreOver(const QWidget& window)

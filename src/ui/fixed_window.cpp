@@ -25,6 +25,7 @@ void FixedWindow::setHeightTwips(float twips)
     const double client = std::nearbyint((static_cast<double>(twips) - frameTwips) / twipsPerPixel);
     const int px = client > 0 ? (client < QWIDGETSIZE_MAX ? static_cast<int>(client) : QWIDGETSIZE_MAX) : 0;
     setFixedSize(width(), px);
+    clientHeightChanged();
 }
 
 }  // namespace tamro::ui

@@ -29,6 +29,10 @@ public:
     float heightTwips() const;
     // Rounds to whole pixels; a height below the frame leaves an empty client area.
     void setHeightTwips(float twips);
+
+protected:
+    // After setHeightTwips: the controls it cuts off, or shows again, are the window's to know.
+    virtual void clientHeightChanged() {}
 };
 
 }  // namespace tamro::ui

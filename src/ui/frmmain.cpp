@@ -2,6 +2,7 @@
 #include "ui/frmmain.h"
 
 #include "base/product.h"
+#include "ui/enter_as_space.h"
 #include "ui/glyphs.h"
 
 namespace tamro::ui {
@@ -34,8 +35,10 @@ void colour(QWidget& control, QColor background, QColor text)
 void pictureButton(GraphicButton& button, int left, Glyph glyph, const char* tip)
 {
     place(button, left, 960, 330, 330);
-    button.setPicture(drawGlyph(glyph));
+    button.setPicture([glyph](qreal devicePixelRatio) { return drawGlyph(glyph, devicePixelRatio); });
     button.setToolTip(QString::fromUtf8(tip));
+    // A picture says nothing to a screen reader: the button is named after its tip.
+    button.setAccessibleName(QString::fromUtf8(tip));
 }
 
 void editButton(GraphicButton& button, int left, int width, const char* caption, const char* tip)
@@ -83,16 +86,19 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
     // A long title wraps onto the label's second line, as a caption label does.
     Songname.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Songname.setWordWrap(true);
+    Songname.setAccessibleName(QStringLiteral("Title"));
 
     place(Slider1, 60, 750, 2700, 135);
     // The slider fills its own background with the window's grey, so the window needs no repaint beneath it
     // when the value moves.
     Slider1.setAutoFillBackground(true);
+    Slider1.setAccessibleName(QStringLiteral("Position"));
 
     place(time, 2760, 720, 525, 255);
     colour(time, lightGrey, Qt::black);
     time.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     time.setFont(msSerif());
+    time.setAccessibleName(QStringLiteral("Time"));
 
     pictureButton(Back, 120, Glyph::Previous, "Previous");
     pictureButton(cmdplay, 480, Glyph::Play, "Play");
@@ -109,15 +115,19 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
     Command1.setText(QStringLiteral("Playlist"));
     Command1.setToolTip(QStringLiteral("Playlist editor"));
     Command1.setFont(msSerif());
+    pressWithEnter(Command1);
 
     place(Command5, 3030, 1050, 225, 255);
     Command5.setText(QStringLiteral("?"));
     Command5.setToolTip(QStringLiteral("About"));
+    Command5.setAccessibleName(QStringLiteral("About"));
+    pressWithEnter(Command5);
 
     place(List1, 120, 1560, 3135, 1845);
     // The menu-text colour of the standard scheme behind yellow entries.
     colour(List1, Qt::black, yellow);
     List1.setFont(msSerif());
+    List1.setAccessibleName(QStringLiteral("Playlist"));
 
     editButton(Add, 120, 405, "Add", "Add file");
     editButton(Rem, 480, 405, "Del", "Delete selected file");
@@ -138,6 +148,13 @@ Frmmain::Frmmain(QWidget* parent) : FixedWindow(clientWidthTwips, clientHeightTw
                                    &Slider1,  &Shuffle, &Command5};
     for (std::size_t i = 1; i < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
+}
+
+void Frmmain::clientHeightChanged()
+{
+    const std::initializer_list<QWidget*> editor{&List1, &Add, &Rem, &Command6, &Label1, &Command4, &Savelist};
+    for (QWidget* control : editor)
+        control->setVisible(control->geometry().top() < height());
 }
 
 }  // namespace tamro::ui

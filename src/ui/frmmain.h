@@ -54,6 +54,11 @@ public:
 
     // The entry that Previous, Next and the end-of-track advance take as current.
     std::int32_t last = 0;
+
+protected:
+    // The playlist editor's controls that the window's height cuts off are hidden: they take no focus and
+    // are not reported as showing, so neither Tab nor a screen reader reaches what the user cannot see.
+    void clientHeightChanged() override;
 };
 
 }  // namespace tamro::ui

@@ -10,6 +10,8 @@ enum class Glyph { Previous, Play, Stop, Next, Open };
 
 inline constexpr int glyphSize = 20;
 
-QPixmap drawGlyph(Glyph glyph);
+// 20 x 20 device-independent pixels drawn at devicePixelRatio: the 20 x 20 design pixel for pixel at 1, and
+// at any other ratio redrawn at the screen's own pixels, crisp (two colours only) and as symmetric as the symbol.
+QPixmap drawGlyph(Glyph glyph, qreal devicePixelRatio = 1.0);
 
 }  // namespace tamro::ui

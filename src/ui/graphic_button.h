@@ -6,14 +6,21 @@
 #include <QColor>
 #include <QPixmap>
 
+#include <functional>
+
 namespace tamro::ui {
 
 class GraphicButton : public QAbstractButton {
 public:
+    // Draws the picture for a device pixel ratio.
+    using Picture = std::function<QPixmap(qreal devicePixelRatio)>;
+
     explicit GraphicButton(QColor face, QWidget* parent = nullptr);
 
-    void setPicture(QPixmap picture);
-    const QPixmap& picture() const { return picture_; }
+    // Drawn again whenever the button is painted at another device pixel ratio (a screen of another scale).
+    void setPicture(Picture draw);
+    // The picture at the button's device pixel ratio.
+    const QPixmap& picture() const;
     QColor face() const { return face_; }
 
     QSize sizeHint() const override;
@@ -23,7 +30,8 @@ protected:
 
 private:
     QColor face_;
-    QPixmap picture_;
+    Picture draw_;
+    mutable QPixmap picture_;
 };
 
 // The shuffle switch `Shuffle`: a graphical check box, drawn as a button that stays pressed while checked.

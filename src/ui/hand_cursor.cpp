@@ -2,7 +2,10 @@
 #include "ui/hand_cursor.h"
 
 #include <QPixmap>
+
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <string_view>
 
 namespace tamro::ui {
@@ -73,9 +76,27 @@ QImage handCursorImage()
     return image;
 }
 
-QCursor handCursor()
+int desktopCursorSize()
 {
-    return QCursor(QPixmap::fromImage(handCursorImage()), 12, 1);
+    bool ok = false;
+    const int size = qEnvironmentVariableIntValue("XCURSOR_SIZE", &ok);
+    return ok && size >= 8 && size <= 256 ? size : 32;
+}
+
+QCursor handCursor(int size, qreal devicePixelRatio)
+{
+    const int pixels = std::max(1, static_cast<int>(std::lround(size * devicePixelRatio)));
+    QImage image = handCursorImage();
+    if (pixels != image.width()) {
+        // Whole multiples keep the drawing's crisp pixels; any other size is smoothed rather than uneven.
+        const bool whole = pixels % image.width() == 0;
+        image = image.scaled(pixels, pixels, Qt::IgnoreAspectRatio,
+                             whole ? Qt::FastTransformation : Qt::SmoothTransformation);
+    }
+    // The X server takes the image and the hot spot in its own pixels, whatever the scale.
+    const double scale = pixels / 32.0;
+    return QCursor(QPixmap::fromImage(image), static_cast<int>(std::lround(12 * scale)),
+                   static_cast<int>(std::lround(1 * scale)));
 }
 
 }  // namespace tamro::ui

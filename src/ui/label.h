@@ -10,6 +10,7 @@
 namespace tamro::ui {
 
 class Label : public QLabel {
+    Q_OBJECT
 public:
     explicit Label(QWidget* parent = nullptr);
 

@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/link_label.h"
 
+#include "ui/accessible.h"
+
 #include <QMouseEvent>
 
 namespace tamro::ui {
 
-LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    installAccessibleInterfaces();
+}
 
 void LinkLabel::mousePressEvent(QMouseEvent* event)
 {

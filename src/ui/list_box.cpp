@@ -2,8 +2,12 @@
 #include "ui/list_box.h"
 
 #include "base/failure.h"
+#include "ui/focus_marker.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace tamro::ui {
 
@@ -12,6 +16,24 @@ std::string playlistFullText() { return "The playlist is full: it holds " + std:
 namespace {
 
 Failure fullFailure() { return Failure(playlistFullText() + "."); }
+
+// The style's entries, with the plain focus marker round the current one in place of the style's tint.
+class FocusMarkedEntries : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem plain = option;
+        plain.state.setFlag(QStyle::State_HasFocus, false);
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (marksFocus(option.state)) {
+            const bool selected = option.state & QStyle::State_Selected;
+            drawFocusMarker(*painter, option.rect,
+                            option.palette.color(selected ? QPalette::Highlight : QPalette::Base));
+        }
+    }
+};
 
 }  // namespace
 
@@ -24,6 +46,7 @@ ListBox::ListBox(QWidget* parent) : QListView(parent)
     setUniformItemSizes(true);
     setTextElideMode(Qt::ElideNone);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setItemDelegate(new FocusMarkedEntries(this));  // owned by the list
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit dblClick(); });
 }
 
@@ -102,6 +125,24 @@ void ListBox::keyPressEvent(QKeyEvent* event)
 {
     emit keyDown(event->key(), event->modifiers());
     QListView::keyPressEvent(event);
+}
+
+void ListBox::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        QListView::mouseDoubleClickEvent(event);
+    else
+        QListView::mousePressEvent(event);
+}
+
+void ListBox::paintEvent(QPaintEvent* event)
+{
+    QListView::paintEvent(event);
+    if (!marksFocus(*this) || currentIndex().isValid())
+        return;
+    QPainter painter(viewport());
+    const int row = model()->rowCount() > 0 ? visualRect(model()->index(0, 0)).height() : fontMetrics().height();
+    drawFocusMarker(painter, QRect(0, 0, viewport()->width(), row), palette().color(QPalette::Base));
 }
 
 }  // namespace tamro::ui

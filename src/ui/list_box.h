@@ -54,6 +54,10 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Only the primary button's double-click starts an entry; any other is one more press of that button.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // With the focus and no current entry, the focus marker goes round the first row's place.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     EntryModel model_;

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/slider.h"
 
+#include "ui/accessible.h"
+#include "ui/focus_marker.h"
+
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionSlider>
 
 namespace tamro::ui {
 
@@ -29,6 +34,7 @@ Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
     setPageStep(5);
     setSingleStep(1);
     setTracking(true);
+    installAccessibleInterfaces();
     connect(this, &QAbstractSlider::valueChanged, this, [this] {
         if (!settingFromProgram_)
             emit scroll();
@@ -54,6 +60,21 @@ void Slider::mouseReleaseEvent(QMouseEvent* event)
     QSlider::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit click();
+}
+
+void Slider::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+    if (tickPosition() != NoTicks)
+        option.subControls |= QStyle::SC_SliderTickmarks;
+    const bool focused = marksFocus(option.state);
+    option.state.setFlag(QStyle::State_HasFocus, false);
+    style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+    if (focused)
+        drawFocusMarker(painter, rect(), palette().color(backgroundRole()));
 }
 
 }  // namespace tamro::ui

@@ -30,6 +30,8 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The style's own, with the plain focus marker in place of the style's.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool settingFromProgram_ = false;

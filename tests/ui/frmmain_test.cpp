@@ -93,6 +93,22 @@ TEST(Frmmain, TheCompactWindowShowsTheTransportAndCutsOffThePlaylistEditor)
         EXPECT_GE(cut->geometry().top(), compactClient);
 }
 
+TEST(Frmmain, AnEntrySelectedWhileTheEditorIsClosedIsInViewWhenItOpens)
+{
+    Frmmain f;
+    for (int i = 0; i < 200; ++i)
+        f.List1.addItem("/music/" + std::to_string(i) + ".mp3");
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.setHeightTwips(1725);
+    QCoreApplication::processEvents();
+    f.List1.setListIndex(150);  // as the advance selects the next entry
+    f.setHeightTwips(4170);
+    QCoreApplication::processEvents();
+    const QRect entry = f.List1.visualRect(f.List1.model()->index(150, 0));
+    EXPECT_TRUE(f.List1.viewport()->rect().contains(entry)) << entry.y();
+}
+
 TEST(Frmmain, FocusFollowsTheTabOrderStartingAtBack)
 {
     Frmmain f;

@@ -178,5 +178,31 @@ TEST(ListBox, ReportsKeysBeforeItsOwnHandlingAndDoubleClicksOnEntries)
     EXPECT_EQ(list.listIndex(), 1);
 }
 
+struct DoubleClickCase {
+    Qt::MouseButton button;
+    int starts;
+};
+
+TEST(ListBox, OnlyThePrimaryButtonsDoubleClickStartsAnEntry)
+{
+    const DoubleClickCase cases[] = {{Qt::LeftButton, 1},       {Qt::RightButton, 0}, {Qt::MiddleButton, 0},
+                                     {Qt::BackButton, 0},       {Qt::ForwardButton, 0}, {Qt::ExtraButton4, 0}};
+    for (const DoubleClickCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.button));
+        ListBox list;
+        fill(list, 3);
+        list.resize(200, 100);
+        list.show();
+        QSignalSpy doubles(&list, &ListBox::dblClick);
+        QSignalSpy activated(&list, &QAbstractItemView::activated);
+        const QPoint onSecond = list.visualRect(list.model()->index(1, 0)).center();
+        // As the desktop delivers a double-click: a click, then the second press as a double-click.
+        QTest::mouseClick(list.viewport(), c.button, {}, onSecond);
+        QTest::mouseDClick(list.viewport(), c.button, {}, onSecond);
+        EXPECT_EQ(doubles.count(), c.starts);
+        EXPECT_EQ(activated.count(), c.starts);
+    }
+}
+
 }  // namespace
 }  // namespace tamro::ui
