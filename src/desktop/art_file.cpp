@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/art_file.h"
 
+#include "desktop/private_folder.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -12,14 +14,6 @@
 
 namespace tamro::desktop {
 namespace {
-
-// Owned by this user, a real folder (not a link), closed to everyone else.
-bool privateFolder(const std::string& path)
-{
-    struct stat info = {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
-           (info.st_mode & 077) == 0;
-}
 
 bool ownFolder(const std::string& path)
 {

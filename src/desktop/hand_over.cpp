@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/hand_over.h"
 
+#include "desktop/private_folder.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -47,14 +49,6 @@ bool getNumber(std::string_view& in, std::uint32_t& value)
         value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[i])) << (8 * i);
     in.remove_prefix(4);
     return true;
-}
-
-// A folder only this user can enter: owned by them, no access for anyone else, not a link.
-bool privateFolder(const std::string& path)
-{
-    struct stat info = {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
-           (info.st_mode & 077) == 0;
 }
 
 // The display's name as a file name: ":0" gives "_0", "wayland-0" stays.
