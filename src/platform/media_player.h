@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The media component as the handlers see it: load, play, stop, length, position, and the end of a track.
+// The media component as the handlers see it: load, play, stop, length, position and its motion, the end of a
+// track, and the file expected next.
 #pragma once
 
 #include <cstdint>

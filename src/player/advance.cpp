@@ -27,12 +27,17 @@ void Advance::Play_EndOfTrack(std::int32_t /*unused*/)
 
 void Advance::advance()
 {
+    const std::optional<Choice> choice = choose(&RandomSource::next);
+    if (!choice) {
+        settle();
+        return;
+    }
     recovering(
-        [this] {
-            if (shuffle_.value() == 1)
-                shufflePick();
+        [&] {
+            if (choice->shuffle)
+                shufflePick(*choice);
             else
-                sequentialStep();
+                sequentialStep(*choice);
         },
         [this] { settle(); });
 }
@@ -44,35 +49,47 @@ std::int16_t Advance::pick(float r, std::int16_t n)
     return toInt16(static_cast<std::int32_t>(k));
 }
 
-std::string Advance::nextFile() const
+std::optional<Advance::Choice> Advance::choose(float (RandomSource::*draw)()) const
 {
     const std::int16_t n = list1_.listCount();
-    if (shuffle_.value() == 1)
-        return n > 0 ? list1_.list(pick(random_.peek(), n)) : std::string();
-    // The sequential step loads the entry after `last` only where the selection can move on by one.
+    if (shuffle_.value() == 1) {
+        // Drawn also from an empty list, where the selection then cannot be set.
+        const float r = (random_.*draw)();
+        if (n <= 0)
+            return std::nullopt;
+        const std::int16_t index = pick(r, n);
+        return Choice{true, index, list1_.list(index)};
+    }
+    // The entry after `last` is loaded, where `last + 1` is a 16-bit index and the selection can move on by
+    // one: at the last entry nothing is loaded.
     const std::int16_t selected = list1_.listIndex();
-    if (last_ >= std::numeric_limits<std::int16_t>::max() || selected >= n - 1)
-        return {};
-    return list1_.list(last_ + 1);
+    if (last_ >= std::numeric_limits<std::int16_t>::max() || last_ < std::numeric_limits<std::int16_t>::min() - 1 ||
+        selected >= n - 1)
+        return std::nullopt;
+    return Choice{false, static_cast<std::int16_t>(selected + 1), list1_.list(last_ + 1)};
 }
 
-void Advance::shufflePick()
+std::string Advance::nextFile() const
 {
-    const std::int16_t n = list1_.listCount();
-    list1_.setListIndex(pick(random_.next(), n));
-    steps_.load(list1_.text());
+    const std::optional<Choice> choice = choose(&RandomSource::peek);
+    return choice ? choice->path : std::string();
+}
+
+void Advance::shufflePick(const Choice& choice)
+{
+    list1_.setListIndex(choice.index);
+    steps_.load(choice.path);
     // No play: the file starts by itself when it is loaded. `last` is left where it was.
     steps_.setRange();
     steps_.showTitle();
 }
 
-void Advance::sequentialStep()
+void Advance::sequentialStep(const Choice& choice)
 {
-    last_ = checkedAdd(last_, 1);
-    const std::string path = list1_.list(toInt16(last_));
-    // From the selection, not from `last`: at the last entry this fails and nothing is loaded.
-    list1_.setListIndex(checkedAdd16(list1_.listIndex(), std::int16_t{1}));
-    steps_.load(path);
+    // From the selection, not from `last`: `last` names the entry loaded, the selection moves on by one.
+    last_ += 1;
+    list1_.setListIndex(choice.index);
+    steps_.load(choice.path);
     steps_.play();
     settle();
 }

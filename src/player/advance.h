@@ -8,6 +8,7 @@
 #include "ui/list_box.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tamro::player {
@@ -27,11 +28,20 @@ public:
     std::string nextFile() const;
 
 private:
+    // What the advance does when it runs: the entry it selects and the path it loads.
+    struct Choice {
+        bool shuffle = false;
+        std::int16_t index = -1;
+        std::string path;
+    };
     // The shuffle pick's index for n entries and a draw r.
     static std::int16_t pick(float r, std::int16_t n);
+    // The advance's choice, with a shuffle's draw taken by `draw` (next to use it up, peek to leave it);
+    // none where it cannot move on and only settles.
+    std::optional<Choice> choose(float (RandomSource::*draw)()) const;
     void advance();
-    void shufflePick();
-    void sequentialStep();
+    void shufflePick(const Choice& choice);
+    void sequentialStep(const Choice& choice);
     // `last` back to the selection, then the slider's maximum and the title line for what is loaded.
     void settle();
 

@@ -18,6 +18,10 @@ struct MpegFrame {
 };
 
 struct MpegAudioIndex {
+    // Frames kept in an index at most: about 60 hours at 44.1 kHz, 128 MiB. Past them a large file plays on,
+    // its frames found as they come.
+    static constexpr std::size_t maxFrames = std::size_t{1} << 23;
+
     int layer = 3;             // 1, 2 or 3
     int sampleRate = 0;
     int channels = 0;
