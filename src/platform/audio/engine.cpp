@@ -21,23 +21,6 @@ constexpr std::size_t decodeChunkFrames = 4096;
 // second of the stop.
 constexpr std::int64_t closeAfterRestMicros = 500'000;
 
-// The published position: frame (34 bits: 99 hours at 48 kHz) | gliding flag | clock in µs, modulo 2^29
-// (nine minutes; only differences over one device buffer are taken).
-constexpr int frameShift = 30;
-constexpr std::uint64_t glidingBit = std::uint64_t{1} << 29;
-constexpr std::uint64_t clockMask = glidingBit - 1;
-constexpr std::int64_t maxFrame = (std::int64_t{1} << 34) - 1;
-
-std::uint64_t frozenAt(std::int64_t frame)
-{
-    return static_cast<std::uint64_t>(std::clamp<std::int64_t>(frame, 0, maxFrame)) << frameShift;
-}
-std::uint64_t glidingFrom(std::int64_t frame, std::int64_t clockMicros)
-{
-    return frozenAt(frame) | glidingBit | (static_cast<std::uint64_t>(clockMicros) & clockMask);
-}
-std::int64_t frameOf(std::uint64_t published) { return static_cast<std::int64_t>(published >> frameShift); }
-
 // An end mark: a ring index (48 bits: 185 years at 48 kHz) tagged with a 16-bit generation.
 constexpr std::uint64_t noMark = ~std::uint64_t{0};
 constexpr std::uint64_t markIndexMask = (std::uint64_t{1} << 48) - 1;
@@ -58,8 +41,7 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       postToUi_(std::move(postToUi)),
       ring_(ringFramesFor(format_), format_.channels),
       scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
-      glideMicros_(output_->periodFrames() * 1'000'000 / static_cast<std::size_t>(format_.sampleRate)),
-      glideLimitMicros_(glideMicros_)
+      position_(format_.sampleRate, output_->periodFrames())
 {
     if (!openDecoder_ || !postToUi_)
         throw Failure("The audio engine needs a decoder factory and a way to reach the UI thread");
@@ -129,7 +111,7 @@ void Engine::play()
         if (!lost)
             return;
     }
-    const std::int64_t at = frameOf(heard_.load(std::memory_order_relaxed));
+    const std::int64_t at = position_.frame();
     {
         Lock lock(decodeMutex_);
         dropNext(false);
@@ -154,51 +136,10 @@ double Engine::length() { return static_cast<double>(lengthFrames_) / format_.sa
 
 double Engine::position()
 {
-    const std::uint64_t published = heard_.load(std::memory_order_acquire);
-    std::int64_t frame = frameOf(published);
-    if (published & glidingBit) {
-        // Between two callbacks the device plays on: add the time since the last one, at most one buffer (or
-        // the rest of the tail while the output rests behind it).
-        // A glide may start in the future (a track queued behind another's tail): a negative difference,
-        // that is the upper half of the clock's range, means not yet.
-        const std::uint64_t elapsed = (static_cast<std::uint64_t>(output_->clockMicros()) - published) & clockMask;
-        const std::uint64_t limit = glideLimitMicros_.load(std::memory_order_relaxed);
-        if (elapsed < (clockMask >> 1)) {
-            frame += static_cast<std::int64_t>(std::min(elapsed, limit)) * format_.sampleRate / 1'000'000;
-            // A glide that has run its course is frozen where it stopped, before the clock field wraps round
-            // (the output may rest for minutes behind a track's tail). A callback publishing meanwhile wins.
-            if (elapsed >= limit) {
-                std::uint64_t expected = published;
-                heard_.compare_exchange_strong(expected, frozenAt(frame), std::memory_order_relaxed);
-            }
-        }
-    }
-    return static_cast<double>(std::min(frame, lengthFrames_)) / format_.sampleRate;
+    return static_cast<double>(std::min(position_.frameAt(output_->clockMicros()), lengthFrames_)) / format_.sampleRate;
 }
 
-MediaPlayer::Motion Engine::motion()
-{
-    const std::uint64_t seen = heard_.load();
-    plannedFrom_.store(seen, std::memory_order_relaxed);
-    Motion now = motionOf(seen);
-    if (now.moving)
-        return now;
-    stillSeen_.store(true);
-    const std::uint64_t again = heard_.load();
-    plannedFrom_.store(again, std::memory_order_relaxed);
-    return motionOf(again);
-}
-
-MediaPlayer::Motion Engine::motionOf(std::uint64_t published) const
-{
-    if (!(published & glidingBit))
-        return {};
-    const std::uint64_t clock = static_cast<std::uint64_t>(output_->clockMicros());
-    const std::uint64_t elapsed = (clock - published) & clockMask;
-    if (elapsed >= (clockMask >> 1))  // the glide starts later, as in position()
-        return {true, static_cast<double>((published - clock) & clockMask) / 1e6};
-    return {elapsed < glideLimitMicros_.load(std::memory_order_relaxed), 0.0};
-}
+MediaPlayer::Motion Engine::motion() { return position_.motionAt(output_->clockMicros()); }
 
 void Engine::setPosition(double seconds)
 {
@@ -260,9 +201,9 @@ bool Engine::takeOverNext(const std::string& path)
         s.early = false;
         // From here on the position is the new track's: where the callbacks have it, once it is heard.
         if (s.consumed > 0)
-            publish(nextCourse_, s.id);
+            position_.publishExactly(nextCourse_, s.id);
         else
-            heard_.store(frozenAt(0));
+            position_.freeze(0);
     }
     playing_ = true;
     ended_ = false;
@@ -354,7 +295,7 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
         current_.playing = playing;
         queued_ = 0;
         wantsFrames_.store(playing, std::memory_order_release);
-        heard_.store(frozenAt(frame), std::memory_order_relaxed);
+        position_.freeze(frame);
     }
     playing_ = playing;
     ended_ = false;
@@ -363,7 +304,7 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
 void Engine::queueSegment()
 {
     if (queueBehind(lengthFrames_, false)) {
-        heard_.store(frozenAt(0), std::memory_order_relaxed);
+        position_.freeze(0);
     } else {
         beginSegment(0, true);  // more tracks within one device buffer than the queue holds: start this one afresh
     }
@@ -424,7 +365,7 @@ void Engine::startPlaying(bool waitForFirstBuffer)
     } catch (const Failure& failure) {
         {
             Lock lock(decodeMutex_);
-            beginSegment(frameOf(heard_.load(std::memory_order_relaxed)), false);
+            beginSegment(position_.frame(), false);
         }
         reportNoSound(failure.what());
         throw;
@@ -543,49 +484,23 @@ std::size_t Engine::take(std::span<float> out, std::size_t filled)
     return filled;
 }
 
-Engine::Course Engine::courseOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const
+PlaybackPosition::Estimate Engine::estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const
 {
     // Track frames handed out after the point being heard now; more than were handed out while the device
-    // still sounds what came before them (the previous track's tail).
+    // still sounds what came before them (the previous track's last frames).
     const std::int64_t ahead = s.lastRealEnd - heardDevice;
     const std::int64_t unheard = std::clamp<std::int64_t>(ahead, 0, s.consumed);
-    // Playing, the glide starts once the track's first frame is due. No callback may come until the next
-    // track once the last frame is out: then it glides through the tail to the length (rounded up to whole
+    // Playing, it advances once the track's first frame is due. No callback may come until the next track once
+    // the last frame is out: then it runs through what the device still holds to the length (rounded up to whole
     // microseconds, which still gives less than one frame more); a track that decoded short ends at its length
     // all the same.
-    Course c;
-    c.frame = s.playing ? s.base + s.consumed - unheard : s.end - unheard;
-    c.start = s.playing ? now + micros(std::max<std::int64_t>(ahead - s.consumed, 0)) : now;
-    c.glideEnd = s.playing ? s.base + s.consumed : s.end;
-    c.playing = s.playing;
-    c.stillToHear = unheard > 0;
-    return c;
-}
-
-std::int64_t Engine::micros(std::int64_t frames) const
-{
-    const auto rate = static_cast<std::int64_t>(format_.sampleRate);
-    return (frames * 1'000'000 + rate - 1) / rate;
-}
-
-std::uint64_t Engine::glideLimitOf(const Course& c) const
-{
-    // It glides on until all that was handed out is heard: a callback that comes late finds it where the
-    // device is, not stopped. Playing, at least one buffer, as the device may hold more than it says.
-    const auto limit = static_cast<std::uint64_t>(micros(c.glideEnd - c.frame));
-    return c.playing ? std::max(limit, glideMicros_) : limit;
-}
-
-std::uint64_t Engine::publish(const Course& c, std::uint64_t segment)
-{
-    const std::uint64_t limit = glideLimitOf(c);
-    glideLimitMicros_.store(limit, std::memory_order_relaxed);
-    const std::uint64_t course = glidingFrom(c.frame, c.start);
-    heard_.store(course);
-    lastCourse_ = course;
-    lastCourseSegment_ = segment;
-    lastCourseLimit_ = limit;
-    return course;
+    PlaybackPosition::Estimate e;
+    e.frame = s.playing ? s.base + s.consumed - unheard : s.end - unheard;
+    e.fromMicros = s.playing ? now + position_.micros(std::max<std::int64_t>(ahead - s.consumed, 0)) : now;
+    e.queuedEnd = s.playing ? s.base + s.consumed : s.end;
+    e.playing = s.playing;
+    e.unheard = unheard > 0;
+    return e;
 }
 
 bool Engine::publishHeard(std::uint64_t ended)
@@ -599,7 +514,7 @@ bool Engine::publishHeard(std::uint64_t ended)
         // seeing the track before it. The end of that one is reported as this one's first frame is heard.
         const Segment& early = *queuedOrCurrent;
         if (early.consumed > 0) {
-            nextCourse_ = courseOf(early, heardDevice, now);
+            nextCourse_ = estimateOf(early, heardDevice, now);
             if (nextHeardMicros_.load(std::memory_order_relaxed) < 0) {
                 // Its first frame went out in this buffer, behind the tail's last ones. The device may hold more
                 // before this buffer than it tells (at PulseAudio it says too much, by up to a buffer): the end
@@ -607,7 +522,7 @@ bool Engine::publishHeard(std::uint64_t ended)
                 // it and at most what the device holds before it.
                 const std::int64_t bufferStart = deviceFrames_ - static_cast<std::int64_t>(output_->periodFrames());
                 const std::int64_t before = std::max<std::int64_t>(early.lastRealEnd - early.consumed - bufferStart, 0);
-                nextHeardMicros_.store(now + micros(before), std::memory_order_release);
+                nextHeardMicros_.store(now + position_.micros(before), std::memory_order_release);
                 nextHeardToTell_ = true;
             }
         }
@@ -617,46 +532,10 @@ bool Engine::publishHeard(std::uint64_t ended)
     if (!s.playing && s.id != ended)
         return false;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
     if (s.playing && s.consumed == 0) {
-        heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
+        position_.freeze(s.base);  // nothing of it is in the device yet
         return false;
     }
-    Course c = courseOf(s, heardDevice, now);
-    // The device calls back unevenly, and its delay is only estimated from when it calls: a course behind the
-    // one published before would step the position back. It goes on along that one, as long as it leads by
-    // less than half a buffer (more is no longer jitter: the device fell behind the clock).
-    const std::uint64_t previous = heard_.load(std::memory_order_relaxed);
-    if (c.start == now && previous == lastCourse_ && lastCourseSegment_ == s.id && (previous & glidingBit)) {
-        const std::uint64_t elapsed = (static_cast<std::uint64_t>(now) - previous) & clockMask;
-        if (elapsed < (clockMask >> 1)) {
-            const auto glided = static_cast<std::int64_t>(std::min(elapsed, lastCourseLimit_));
-            const std::int64_t before =
-                std::min(c.glideEnd, frameOf(previous) + glided * format_.sampleRate / 1'000'000);
-            if (before > c.frame && before - c.frame <= static_cast<std::int64_t>(output_->periodFrames() / 2))
-                c.frame = before;
-        }
-    }
-    const std::uint64_t course = publish(c, s.id);
-    if (!s.playing && !c.stillToHear)
-        return false;  // the tail is already heard: nothing moves
-    // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.
-    if (stillSeen_.load() && stillSeen_.exchange(false))
-        return true;
-    // A course ahead of the one the UI thread planned its next tick from: it would show the next second late.
-    std::uint64_t planned = plannedFrom_.load(std::memory_order_relaxed);
-    if (!(planned & glidingBit) || leadMicros(course, planned) <= stepNoticeMicros)
-        return false;
-    // Told once: the next callback on the same course finds it planned from.
-    return plannedFrom_.compare_exchange_strong(planned, course, std::memory_order_relaxed);
-}
-
-std::int64_t Engine::leadMicros(std::uint64_t course, std::uint64_t other) const
-{
-    // Both glide at one second per second: the difference of their frames less that of their clocks (the clock
-    // field wraps round; only differences of minutes at most are taken).
-    auto later = static_cast<std::int64_t>((course - other) & clockMask);
-    if (later >= static_cast<std::int64_t>(clockMask >> 1))
-        later -= static_cast<std::int64_t>(clockMask) + 1;
-    return (frameOf(course) - frameOf(other)) * 1'000'000 / format_.sampleRate - later;
+    return position_.publish(estimateOf(s, heardDevice, now), s.id, now);
 }
 
 void Engine::signalDecodeThread(bool active)

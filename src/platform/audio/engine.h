@@ -15,6 +15,7 @@
 
 #include "platform/audio/audio_output.h"
 #include "platform/audio/decoder.h"
+#include "platform/audio/playback_position.h"
 #include "platform/audio/ring_buffer.h"
 #include "platform/audio/thread_rules.h"
 #include "platform/audio/wakeup.h"
@@ -111,32 +112,13 @@ private:
         Decoding ending;
         bool endPosted = false;
     };
-    // Where the position of a segment is heard and how it goes on, as a callback works it out.
-    struct Course {
-        std::int64_t frame = 0;     // the frame heard
-        std::int64_t start = 0;     // from when it glides on, by the output's clock
-        std::int64_t glideEnd = 0;  // the frame just after the last one handed out
-        bool playing = false;
-        bool stillToHear = false;   // some of the segment is not heard yet
-    };
-
     // The output's callback: never waits.
     bool render(std::span<float> out) EXCLUDES(stateMutex_);
     std::size_t take(std::span<float> out, std::size_t filled) REQUIRES(stateMutex_);
     // Publishes the frame being heard of the playing segment, or of the one whose last frames went out in this
-    // buffer (`ended`). True when it starts a glide that the UI thread last saw still, or runs more than
-    // stepNoticeMicros ahead of the course the UI thread last planned from, so that the motion handler is to be
-    // posted.
+    // buffer (`ended`). True when the motion handler is to be posted (see PlaybackPosition::publish).
     bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
-    Course courseOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
-    std::uint64_t glideLimitOf(const Course& c) const;
-    // Makes `c` the published position of `segment`; returns its word.
-    std::uint64_t publish(const Course& c, std::uint64_t segment) REQUIRES(stateMutex_);
-    std::int64_t micros(std::int64_t frames) const;  // rounded up
-    // How far ahead of `other` a gliding `course` puts the position, in microseconds (negative: behind).
-    std::int64_t leadMicros(std::uint64_t course, std::uint64_t other) const;
-    // What a published position does from now on.
-    Motion motionOf(std::uint64_t published) const;
+    PlaybackPosition::Estimate estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
     // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
     void signalDecodeThread(bool active);
 
@@ -233,7 +215,7 @@ private:
     Segment tail_ GUARDED_BY(stateMutex_);
     // The early track's course and when its first frame is heard, by the callback, for the take-over and for the
     // end of the track before it.
-    Course nextCourse_ GUARDED_BY(stateMutex_);
+    PlaybackPosition::Estimate nextCourse_ GUARDED_BY(stateMutex_);
     std::atomic<std::int64_t> nextHeardMicros_{-1};
     bool nextHeardToTell_ = false;  // callback only: wake the decode thread to report that end
     // Callback only: frames ever handed to the device, and which end marks it has already woken the decode
@@ -246,28 +228,10 @@ private:
     std::atomic<std::int64_t> restingSinceMicros_{-1};
     std::atomic<bool> wantsFrames_{false};  // a segment is set to play and not all of it went to the device
 
-    // The frame being heard, in one word so that position() is a single load: published by the callback (with
-    // the output's clock, to glide on from) and by the UI thread when it seeks or stops (frozen).
-    std::atomic<std::uint64_t> heard_{0};
-    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
-    std::uint64_t glideMicros_ = 0;  // one device buffer: the least the position glides before the next callback
-    // How far the published position may glide: until what was handed out is heard (playing, at least one
-    // buffer), or the tail still sounding once the output rests.
-    std::atomic<std::uint64_t> glideLimitMicros_{0};
-    // Set by motion() when it finds the position still; the callback that next publishes a glide clears it and
-    // has the decode thread post the motion handler (motionToPost_). Both sides store, then load the other's word
-    // (sequentially consistent), so a glide published while motion() looks is either seen by it or posted.
-    std::atomic<bool> stillSeen_{false};
+    // The frame being heard, published by the callback and by the UI thread when it seeks or stops.
+    PlaybackPosition position_;
+    // Set by a callback whose publish is to be told to the UI thread; the decode thread posts the motion handler.
     std::atomic<bool> motionToPost_{false};
-    // The published word motion() last found: the UI thread plans its next tick from that course. A callback whose
-    // course runs more than stepNoticeMicros ahead of it also has the motion handler posted, so that the UI
-    // thread plans again rather than show the next second late; smaller steps cost less than a wake-up would.
-    static constexpr std::int64_t stepNoticeMicros = 4000;
-    std::atomic<std::uint64_t> plannedFrom_{0};
-    // The course the callback last published, of which segment, and how far that one may glide.
-    std::uint64_t lastCourse_ GUARDED_BY(stateMutex_) = 0;
-    std::uint64_t lastCourseSegment_ GUARDED_BY(stateMutex_) = 0;
-    std::uint64_t lastCourseLimit_ GUARDED_BY(stateMutex_) = 0;
 
     std::thread decodeThread_;
 };
