@@ -21,15 +21,6 @@ constexpr std::size_t decodeChunkFrames = 4096;
 // second of the stop.
 constexpr std::int64_t closeAfterRestMicros = 500'000;
 
-// An end mark: a ring index (48 bits: 185 years at 48 kHz) tagged with a 16-bit generation.
-constexpr std::uint64_t noMark = ~std::uint64_t{0};
-constexpr std::uint64_t markIndexMask = (std::uint64_t{1} << 48) - 1;
-std::uint64_t markOf(std::uint16_t generation, std::uint64_t index)
-{
-    return (std::uint64_t{generation} << 48) | (index & markIndexMask);
-}
-std::uint64_t indexOf(std::uint64_t mark) { return mark & markIndexMask; }
-
 std::string lostDescription(const std::string& reason) { return "The audio device was lost: " + reason; }
 
 }  // namespace
@@ -41,6 +32,7 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       postToUi_(std::move(postToUi)),
       ring_(ringFramesFor(format_), format_.channels),
       scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
+      endClock_(output_->periodFrames(), periodMicros()),
       position_(format_.sampleRate, output_->periodFrames())
 {
     if (!openDecoder_ || !postToUi_)
@@ -222,8 +214,8 @@ void Engine::dropNext(bool unlessHeard)
         if (queued && queue_[queued_ - 1].consumed == 0) {
             // Nothing of it went out: the ring ends with the track before it again, as if it had never come.
             --queued_;
-            ring_.truncate(indexOf(next_.ending.mark));
-            endMark_.store(next_.ending.mark, std::memory_order_release);
+            ring_.truncate(EndClock::indexOf(next_.ending.mark));
+            endClock_.restore(next_.ending.mark);
             decoderDone_.store(true, std::memory_order_release);
         } else if (unlessHeard) {
             return;
@@ -233,7 +225,7 @@ void Engine::dropNext(bool unlessHeard)
             current_ = Segment{};
             current_.id = next_.endingId;
             queued_ = 0;
-            endMark_.store(noMark, std::memory_order_relaxed);
+            endClock_.clear();
         }
         wantsFrames_.store(current_.playing || queued_ > 0, std::memory_order_release);
     }
@@ -271,7 +263,7 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
     return true;
 }
 
-void Engine::beginSegment(std::int64_t frame, bool playing)
+void Engine::restartDecoding(std::int64_t frame, bool playing)
 {
     ++segmentId_;  // any end-of-track event still on its way belongs to an older segment and is dropped
     decoder_->seek(frame);
@@ -280,7 +272,12 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
     decoding_.active = playing;  // a stopped track is decoded when it plays, from where it plays
     decoding_.startedMicros = output_->clockMicros();
     decoderDone_.store(false, std::memory_order_relaxed);
-    endMark_.store(noMark, std::memory_order_relaxed);
+    endClock_.clear();
+}
+
+void Engine::beginSegment(std::int64_t frame, bool playing)
+{
+    restartDecoding(frame, playing);
     next_.started = false;  // the UI thread dropped it first (dropNext)
     {
         // The callback holds this lock while it reads the ring, and the decode thread is parked by
@@ -322,14 +319,7 @@ bool Engine::queueBehind(std::int64_t length, bool early)
     }
     const std::uint64_t finished = decoding_.id;
     const std::int64_t written = decoding_.written;
-    ++segmentId_;
-    decoder_->seek(0);
-    decoding_ = Decoding{};
-    decoding_.id = segmentId_;
-    decoding_.active = true;
-    decoding_.startedMicros = output_->clockMicros();
-    decoderDone_.store(false, std::memory_order_relaxed);
-    endMark_.store(noMark, std::memory_order_relaxed);
+    restartDecoding(0, true);
     Lock lock(stateMutex_);
     // The track that ended is all in the ring by now: from here on the ring also holds the next one, so the
     // callback must know exactly where the first one stops.
@@ -557,27 +547,8 @@ void Engine::signalDecodeThread(bool active)
         nextHeardToTell_ = false;
         wake = true;  // the decode thread reports the end of the track before the early one
     }
-    // The end of the track being decoded: when its last frame goes out in the next buffer, it is due a quarter
-    // of a buffer before that buffer is asked for, time enough for the advance to load the next track behind
-    // it; and once its last frame is out, at once.
-    const std::uint64_t mark = endMark_.load(std::memory_order_acquire);
-    if (mark != noMark) {
-        const std::uint64_t end = indexOf(mark);
-        const std::uint64_t read = ring_.readIndex();
-        std::int64_t due = -1;
-        if (read >= end && endOutSeen_ != mark) {
-            endOutSeen_ = endNearSeen_ = mark;
-            due = now;
-        } else if (read < end && end - read <= output_->periodFrames() && endNearSeen_ != mark) {
-            endNearSeen_ = mark;
-            due = now + periodMicros() - periodMicros() / 4;
-        }
-        if (due >= 0) {
-            endDueMicros_.store(due, std::memory_order_relaxed);
-            endDueFor_.store(mark, std::memory_order_release);
-            wake = true;
-        }
-    }
+    if (endClock_.onCallback(ring_.readIndex(), now))
+        wake = true;  // the decode thread posts the end when it is due
     if (wake)
         wakeDecoder_.post();
 }
@@ -642,34 +613,33 @@ std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
         return announceNext(posts);  // the early track's own end waits until the UI thread has taken it over
     if (!decoding_.active || !decoding_.done || decoding_.endPosted)
         return -1;
-    if (decoding_.mark == noMark) {
-        // All of it is in the ring: from now on the callback can tell when its end is near.
-        decoding_.mark = markOf(++endGeneration_, ring_.writeIndex());
-        endMark_.store(decoding_.mark, std::memory_order_release);
-        const std::uint64_t end = indexOf(decoding_.mark);
-        const std::uint64_t read = ring_.readIndex();
-        // Already within the next buffer (a short track, or a late decoder): due as the callback would say,
-        // counting from its last call, or from the start of the track if none came since.
-        if (end - std::min(end, read) <= output_->periodFrames())
-            decoding_.due = std::max(lastCallbackMicros_.load(std::memory_order_relaxed), decoding_.startedMicros)
-                            + periodMicros() - periodMicros() / 4;
+    if (decoding_.mark == EndClock::none) {
+        // All of it is in the ring: from now on the callback can tell when its end is near. Already within the
+        // next buffer, it is due counting from the callback's last call, or from the start of the track if none
+        // came since.
+        decoding_.mark = endClock_.mark(ring_.writeIndex());
+        decoding_.due = endClock_.dueWhenMarked(
+            decoding_.mark, ring_.readIndex(),
+            std::max(lastCallbackMicros_.load(std::memory_order_relaxed), decoding_.startedMicros));
     }
     if (startNext())
         return output_->clockMicros();  // fill the ring with it, then look again
-    if (endDueFor_.load(std::memory_order_acquire) == decoding_.mark) {
-        const std::int64_t due = endDueMicros_.load(std::memory_order_relaxed);
-        decoding_.due = decoding_.due < 0 ? due : std::min(decoding_.due, due);
-    }
+    decoding_.due = endClock_.due(decoding_.mark, decoding_.due);
     if (decoding_.due < 0)
         return -1;  // the callback wakes this thread when the end comes near
     if (output_->clockMicros() < decoding_.due)
         return decoding_.due;
     decoding_.endPosted = true;
-    posts.push_back([this, alive = alive_, id = decoding_.id] {
-        if (*alive)
-            onTrackEnded(id);
-    });
+    postEnd(posts, decoding_.id);
     return -1;
+}
+
+void Engine::postEnd(std::vector<std::function<void()>>& posts, std::uint64_t segmentId)
+{
+    posts.push_back([this, alive = alive_, segmentId] {
+        if (*alive)
+            onTrackEnded(segmentId);
+    });
 }
 
 std::int64_t Engine::announceNext(std::vector<std::function<void()>>& posts)
@@ -682,10 +652,7 @@ std::int64_t Engine::announceNext(std::vector<std::function<void()>>& posts)
     if (output_->clockMicros() < heardAt)
         return heardAt;
     next_.endPosted = true;
-    posts.push_back([this, alive = alive_, id = next_.endingId] {
-        if (*alive)
-            onTrackEnded(id);
-    });
+    postEnd(posts, next_.endingId);
     return -1;
 }
 
@@ -693,7 +660,7 @@ bool Engine::startNext()
 {
     const std::uint64_t id = decoding_.id;
     const std::string path = next_.expected;
-    const std::uint64_t end = indexOf(decoding_.mark);
+    const std::uint64_t end = EndClock::indexOf(decoding_.mark);
     if (path.empty() || (next_.triedFor == id && next_.triedPath == path) || ring_.readIndex() >= end)
         return false;
     next_.triedFor = id;
@@ -732,17 +699,13 @@ bool Engine::startNext()
 bool Engine::settled()
 {
     const bool filled = !decoder_ || !decoding_.active || decoding_.done || ring_.writable() == 0;
-    std::int64_t due = decoding_.due;
-    if (decoding_.mark != noMark && endDueFor_.load(std::memory_order_acquire) == decoding_.mark) {
-        const std::int64_t callbackDue = endDueMicros_.load(std::memory_order_relaxed);
-        due = due < 0 ? callbackDue : std::min(due, callbackDue);
-    }
+    const std::int64_t due = endClock_.due(decoding_.mark, decoding_.due);
     const std::int64_t nextHeard = nextHeardMicros_.load(std::memory_order_acquire);
     const bool endWaiting =
         next_.started
             ? !next_.endPosted && nextHeard >= 0 && output_->clockMicros() >= nextHeard
             : decoding_.active && decoding_.done && !decoding_.endPosted
-                  && (decoding_.mark == noMark || (due >= 0 && output_->clockMicros() >= due));
+                  && (decoding_.mark == EndClock::none || (due >= 0 && output_->clockMicros() >= due));
     return filled && !endWaiting && postsInFlight_ == 0 && !motionToPost_.load(std::memory_order_acquire);
 }
 

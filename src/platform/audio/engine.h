@@ -15,6 +15,7 @@
 
 #include "platform/audio/audio_output.h"
 #include "platform/audio/decoder.h"
+#include "platform/audio/end_clock.h"
 #include "platform/audio/playback_position.h"
 #include "platform/audio/ring_buffer.h"
 #include "platform/audio/thread_rules.h"
@@ -95,7 +96,7 @@ private:
         std::int64_t startedMicros = 0;  // output clock when it was set to play
         std::int64_t written = 0;  // frames of it written to the ring
         bool done = false;         // the decoder gave all it has
-        std::uint64_t mark = ~std::uint64_t{0};  // its end in the ring, once done (see endMark_)
+        std::uint64_t mark = EndClock::none;  // its end in the ring, once done
         std::int64_t due = -1;     // when its end is to be posted, by the output's clock; -1: not yet known
         bool endPosted = false;
     };
@@ -131,6 +132,8 @@ private:
     void fillRing(std::size_t frames) REQUIRES(decodeMutex_);
     bool settled() REQUIRES(decodeMutex_);
 
+    // Seeks the decoder to `frame` and starts decoding afresh for a new segment.
+    void restartDecoding(std::int64_t frame, bool playing) REQUIRES(decodeMutex_);
     // Starts a new stretch of playback at `frame`: flushes the ring and resets the callback's view.
     void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
     // Queues the newly loaded track behind the tail of the one that just ended, which keeps playing.
@@ -141,6 +144,8 @@ private:
     // The decode thread: starts the expected file behind the track just decoded to its end. It opens the file with
     // decodeMutex_ released. True when it did.
     bool startNext() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // Has the UI thread told that the track of `segmentId` ended (dropped there if it was replaced meanwhile).
+    void postEnd(std::vector<std::function<void()>>& posts, std::uint64_t segmentId);
     // Reports the end of the track before the early one once that one is heard; returns when to look again.
     std::int64_t announceNext(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
     // The UI thread: takes the early track over when the advance loads that same file.
@@ -191,14 +196,8 @@ private:
     NextTrack next_ GUARDED_BY(decodeMutex_);
     // Set with decoding_.done; the callback reads it to end a track that decoded short.
     std::atomic<bool> decoderDone_{false};
-    // Where the decoding track's frames end in the ring (index of the ring's write counter), tagged in the top
-    // 16 bits with a generation that changes with each new value; all ones while unknown.
-    std::atomic<std::uint64_t> endMark_{~std::uint64_t{0}};
-    std::uint16_t endGeneration_ GUARDED_BY(decodeMutex_) = 0;
-    // When the end of the track marked by endMark_ is due, by the output's clock, and for which mark (callback
-    // writes, decode thread reads).
-    std::atomic<std::int64_t> endDueMicros_{0};
-    std::atomic<std::uint64_t> endDueFor_{~std::uint64_t{0}};
+    // When the end of the track being decoded is due.
+    EndClock endClock_;
 
     // The device: opened by the UI thread, closed by the decode thread once rested, or by the destructor.
     Mutex deviceMutex_;
@@ -218,11 +217,8 @@ private:
     PlaybackPosition::Estimate nextCourse_ GUARDED_BY(stateMutex_);
     std::atomic<std::int64_t> nextHeardMicros_{-1};
     bool nextHeardToTell_ = false;  // callback only: wake the decode thread to report that end
-    // Callback only: frames ever handed to the device, and which end marks it has already woken the decode
-    // thread for.
+    // Callback only: frames ever handed to the device.
     std::int64_t deviceFrames_ = 0;
-    std::uint64_t endNearSeen_ = ~std::uint64_t{0};
-    std::uint64_t endOutSeen_ = ~std::uint64_t{0};
     // Output clock of the last callback, and of the first one since it had nothing to play (-1: playing).
     std::atomic<std::int64_t> lastCallbackMicros_{0};
     std::atomic<std::int64_t> restingSinceMicros_{-1};
