@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace tamro::audio {
@@ -169,7 +170,7 @@ void Engine::expectNext(const std::string& path)
         next_.expected = path;
         // Another file is expected now: an early track nobody hears yet goes (the track before it then ends as
         // it would without one); one already heard stays, for the advance to replace.
-        if (next_.started && next_.path != path)
+        if (next_.state != Early::none && next_.path != path)
             dropNext(true);
     }
     wakeDecoder_.post();
@@ -182,10 +183,10 @@ bool Engine::takeOverNext(const std::string& path)
     std::unique_ptr<Decoder> ended;  // closed outside the lock
     {
         Lock lock(decodeMutex_);
-        if (!next_.started || next_.path != path)
+        if (next_.state == Early::none || next_.path != path)
             return false;
         ended = std::move(next_.endingDecoder);
-        next_.started = false;
+        next_.state = Early::none;
         lengthFrames_ = next_.length;
         loadedFile_ = path;
         Lock state(stateMutex_);
@@ -205,7 +206,7 @@ bool Engine::takeOverNext(const std::string& path)
 
 void Engine::dropNext(bool unlessHeard)
 {
-    if (!next_.started)
+    if (next_.state == Early::none)
         return;
     std::unique_ptr<Decoder> early;
     {
@@ -234,9 +235,9 @@ void Engine::dropNext(bool unlessHeard)
     decoding_ = next_.ending;
     // The early track's id was never the UI thread's: the end still to come is the track before it's.
     segmentId_ = next_.endingId;
-    if (next_.endPosted)
+    if (next_.state == Early::previousEnded)
         decoding_.endPosted = true;
-    next_.started = false;
+    next_.state = Early::none;
     nextHeardMicros_.store(-1, std::memory_order_relaxed);
 }
 
@@ -278,7 +279,7 @@ void Engine::restartDecoding(std::int64_t frame, bool playing)
 void Engine::beginSegment(std::int64_t frame, bool playing)
 {
     restartDecoding(frame, playing);
-    next_.started = false;  // the UI thread dropped it first (dropNext)
+    next_.state = Early::none;  // the UI thread dropped it first (dropNext)
     {
         // The callback holds this lock while it reads the ring, and the decode thread is parked by
         // decodeMutex_: nobody touches the ring while it is emptied.
@@ -389,7 +390,7 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
 {
     {
         Lock lock(decodeMutex_);
-        const bool early = next_.started && next_.endingId == segmentId;
+        const bool early = next_.state != Early::none && next_.endingId == segmentId;
         if (!early && segmentId != segmentId_)
             return;  // replaced, stopped or sought since the end was seen
     }
@@ -405,7 +406,7 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
     }
     // The advance loaded another file, or none: the early track goes, and the track before it has ended.
     Lock lock(decodeMutex_);
-    if (next_.started && next_.endingId == segmentId)
+    if (next_.state != Early::none && next_.endingId == segmentId)
         dropNext(false);
 }
 
@@ -559,19 +560,10 @@ void Engine::decodeLoop()
 {
     for (;;) {
         std::vector<std::function<void()>> posts;
-        std::int64_t lookAt = -1;
-        {
-            Lock lock(decodeMutex_);
-            if (quit_)
-                return;
-            lookAt = decodeTurn(posts);
-            if (motionToPost_.exchange(false, std::memory_order_acq_rel))
-                posts.push_back([this, alive = alive_] {
-                    if (*alive && motionHandler_)
-                        motionHandler_();
-                });
-            postsInFlight_ += static_cast<int>(posts.size());
-        }
+        const std::optional<std::int64_t> turn = decodeTurn(posts);
+        if (!turn)
+            return;
+        std::int64_t lookAt = *turn;
         // Outside the lock: a test may run what is posted at once, and it calls back into the engine.
         for (auto& post : posts)
             postToUi_(std::move(post));
@@ -596,20 +588,70 @@ void Engine::decodeLoop()
     }
 }
 
-std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
+std::optional<std::int64_t> Engine::decodeTurn(std::vector<std::function<void()>>& posts)
 {
-    while (!quit_ && decoder_ && decoding_.active && !decoding_.done && ring_.writable() > 0) {
-        fillRing(decodeChunkFrames);
-        // A track's first device buffer in one go: the callback starts a track only once that much is there.
-        if (decoding_.written < static_cast<std::int64_t>(output_->periodFrames()))
-            continue;
+    for (;;) {
+        {
+            Lock lock(decodeMutex_);
+            if (quit_)
+                return std::nullopt;
+            if (!fillStep())
+                break;
+        }
         // Let a waiting UI thread in between steps, and tell it about the first buffer.
-        decodeMutex_.unlock();
         buffered_.notify_all();
         std::this_thread::yield();
-        decodeMutex_.lock();
     }
-    if (next_.started)
+    std::optional<NextOpening> opening;
+    {
+        Lock lock(decodeMutex_);
+        if (quit_)
+            return std::nullopt;
+        const std::int64_t lookAt = afterFill(posts, opening);
+        if (!opening)
+            return collectPosts(posts, lookAt);
+    }
+    // A file that takes long to open (a SoundFont to load) keeps neither the UI thread nor the ring waiting.
+    std::unique_ptr<Decoder> decoder;
+    try {
+        decoder = openDecoder_(opening->path, format_);
+    } catch (const std::exception&) {
+        // Not started early: the advance's own load meets the same failure and reports it as it does.
+    }
+    Lock lock(decodeMutex_);
+    if (quit_)
+        return std::nullopt;
+    if (startNext(std::move(decoder), *opening))
+        return collectPosts(posts, output_->clockMicros());  // fill the ring with it, then look again
+    // Another track meanwhile: look at it at once.
+    return collectPosts(posts, decoding_.id == opening->id ? postEndWhenDue(posts) : output_->clockMicros());
+}
+
+bool Engine::fillStep()
+{
+    while (decoder_ && decoding_.active && !decoding_.done && ring_.writable() > 0) {
+        fillRing(decodeChunkFrames);
+        // A track's first device buffer in one go: the callback starts a track only once that much is there.
+        if (decoding_.written >= static_cast<std::int64_t>(output_->periodFrames()))
+            return true;
+    }
+    return false;
+}
+
+std::int64_t Engine::collectPosts(std::vector<std::function<void()>>& posts, std::int64_t lookAt)
+{
+    if (motionToPost_.exchange(false, std::memory_order_acq_rel))
+        posts.push_back([this, alive = alive_] {
+            if (*alive && motionHandler_)
+                motionHandler_();
+        });
+    postsInFlight_ += static_cast<int>(posts.size());
+    return lookAt;
+}
+
+std::int64_t Engine::afterFill(std::vector<std::function<void()>>& posts, std::optional<NextOpening>& opening)
+{
+    if (next_.state != Early::none)
         return announceNext(posts);  // the early track's own end waits until the UI thread has taken it over
     if (!decoding_.active || !decoding_.done || decoding_.endPosted)
         return -1;
@@ -622,8 +664,14 @@ std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
             decoding_.mark, ring_.readIndex(),
             std::max(lastCallbackMicros_.load(std::memory_order_relaxed), decoding_.startedMicros));
     }
-    if (startNext())
-        return output_->clockMicros();  // fill the ring with it, then look again
+    opening = nextToOpen();
+    if (opening)
+        return -1;
+    return postEndWhenDue(posts);
+}
+
+std::int64_t Engine::postEndWhenDue(std::vector<std::function<void()>>& posts)
+{
     decoding_.due = endClock_.due(decoding_.mark, decoding_.due);
     if (decoding_.due < 0)
         return -1;  // the callback wakes this thread when the end comes near
@@ -644,46 +692,40 @@ void Engine::postEnd(std::vector<std::function<void()>>& posts, std::uint64_t se
 
 std::int64_t Engine::announceNext(std::vector<std::function<void()>>& posts)
 {
-    if (next_.endPosted)
+    if (next_.state == Early::previousEnded)
         return -1;
     const std::int64_t heardAt = nextHeardMicros_.load(std::memory_order_acquire);
     if (heardAt < 0)
         return -1;  // the callback wakes this thread once the early track's first frame is out
     if (output_->clockMicros() < heardAt)
         return heardAt;
-    next_.endPosted = true;
+    next_.state = Early::previousEnded;
     postEnd(posts, next_.endingId);
     return -1;
 }
 
-bool Engine::startNext()
+std::optional<Engine::NextOpening> Engine::nextToOpen()
 {
-    const std::uint64_t id = decoding_.id;
-    const std::string path = next_.expected;
-    const std::uint64_t end = EndClock::indexOf(decoding_.mark);
-    if (path.empty() || (next_.triedFor == id && next_.triedPath == path) || ring_.readIndex() >= end)
-        return false;
-    next_.triedFor = id;
-    next_.triedPath = path;
-    std::unique_ptr<Decoder> decoder;
-    // A file that takes long to open (a SoundFont to load) keeps neither the UI thread nor the ring waiting.
-    decodeMutex_.unlock();
-    try {
-        decoder = openDecoder_(path, format_);
-    } catch (const std::exception&) {
-        // Not started early: the advance's own load meets the same failure and reports it as it does.
-    }
-    decodeMutex_.lock();
+    const NextOpening opening{decoding_.id, next_.expected, EndClock::indexOf(decoding_.mark)};
+    if (opening.path.empty() || (next_.triedFor == opening.id && next_.triedPath == opening.path)
+        || ring_.readIndex() >= opening.end)
+        return std::nullopt;
+    next_.triedFor = opening.id;
+    next_.triedPath = opening.path;
+    return opening;
+}
+
+bool Engine::startNext(std::unique_ptr<Decoder> decoder, const NextOpening& opening)
+{
     // Only what stopped, sought, loaded or expected meanwhile changes the plan; or a tail that has all gone out.
-    if (!decoder || quit_ || decoding_.id != id || decoding_.endPosted || next_.expected != path
-        || ring_.readIndex() >= end)
+    if (!decoder || decoding_.id != opening.id || decoding_.endPosted || next_.expected != opening.path
+        || ring_.readIndex() >= opening.end)
         return false;
     NextTrack& n = next_;
-    n.path = path;
+    n.path = opening.path;
     n.length = std::max<std::int64_t>(decoder->lengthFrames(), 0);
-    n.endingId = id;
+    n.endingId = opening.id;
     n.ending = decoding_;
-    n.endPosted = false;
     n.endingDecoder = std::move(decoder_);
     decoder_ = std::move(decoder);
     nextHeardMicros_.store(-1, std::memory_order_relaxed);
@@ -692,7 +734,7 @@ bool Engine::startNext()
         n.endingDecoder.reset();
         return false;
     }
-    n.started = true;
+    n.state = Early::queued;
     return true;
 }
 
@@ -702,8 +744,8 @@ bool Engine::settled()
     const std::int64_t due = endClock_.due(decoding_.mark, decoding_.due);
     const std::int64_t nextHeard = nextHeardMicros_.load(std::memory_order_acquire);
     const bool endWaiting =
-        next_.started
-            ? !next_.endPosted && nextHeard >= 0 && output_->clockMicros() >= nextHeard
+        next_.state != Early::none
+            ? next_.state == Early::queued && nextHeard >= 0 && output_->clockMicros() >= nextHeard
             : decoding_.active && decoding_.done && !decoding_.endPosted
                   && (decoding_.mark == EndClock::none || (due >= 0 && output_->clockMicros() >= due));
     return filled && !endWaiting && postsInFlight_ == 0 && !motionToPost_.load(std::memory_order_acquire);

@@ -11,6 +11,13 @@
 // Threads: the UI thread calls the MediaPlayer operations; the decode thread decodes, posts the events and
 // closes a rested device; the device's callback renders. The callback takes no lock it could wait for (a
 // try-lock of stateMutex_, else silence), and wakes the decode thread through a semaphore.
+//
+// Locks, in the order they are taken (never the other way round):
+//   decodeMutex_  the decoder, the track it decodes and the early next track; the ring is written only with it.
+//                 Never held while a file is opened or the UI thread is posted to.
+//   stateMutex_   the segments the callback plays and the ring's reset; taken inside decodeMutex_ for a moment,
+//                 and by the callback only with a try-lock.
+//   deviceMutex_  whether the device is open; held alone (opening and closing a device may take long).
 #pragma once
 
 #include "platform/audio/audio_output.h"
@@ -29,6 +36,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,18 +108,29 @@ private:
         std::int64_t due = -1;     // when its end is to be posted, by the output's clock; -1: not yet known
         bool endPosted = false;
     };
-    // The file expected next, and the track it is started behind (see expectNext).
+    // Where the next track started early stands (see expectNext).
+    enum class Early {
+        none,           // none started, or taken over by the UI thread
+        queued,         // queued behind the last frames of the track before it, which has not ended yet
+        previousEnded,  // the end of the track before it is posted; it waits for the advance to take it over
+    };
+    // The file expected next, and the track it is started behind.
     struct NextTrack {
         std::string expected;             // from the UI thread; "" for none
         std::uint64_t triedFor = 0;       // one attempt per track and file
         std::string triedPath;
-        bool started = false;             // queued behind the tail, not yet taken over by the UI thread
+        Early state = Early::none;
         std::string path;
         std::int64_t length = 0;
         std::uint64_t endingId = 0;       // the track before it, whose end is reported as it is heard
         std::unique_ptr<Decoder> endingDecoder;  // that track's decoder and state, to go back to
         Decoding ending;
-        bool endPosted = false;
+    };
+    // The expected file to open, unlocked, behind the track of `id`, whose frames end at `end` in the ring.
+    struct NextOpening {
+        std::uint64_t id = 0;
+        std::string path;
+        std::uint64_t end = 0;
     };
     // The output's callback: never waits.
     bool render(std::span<float> out) EXCLUDES(stateMutex_);
@@ -124,9 +143,18 @@ private:
     void signalDecodeThread(bool active);
 
     void decodeLoop() EXCLUDES(decodeMutex_, deviceMutex_);
-    // One turn of the decode thread with decodeMutex_ held: fills the ring, notes what to post; returns the
-    // output-clock time at which it must look again (or -1: when woken).
-    std::int64_t decodeTurn(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
+    // One turn of the decode thread: fills the ring (taking decodeMutex_ for each step, so that a waiting UI thread
+    // gets in between), opens the next file early if one is expected (without the lock), notes what to post;
+    // returns the output-clock time at which it must look again (-1: when woken), nullopt once it is to quit.
+    std::optional<std::int64_t> decodeTurn(std::vector<std::function<void()>>& posts) EXCLUDES(decodeMutex_);
+    // Fills the ring up to the first device buffer and one chunk beyond; false once nothing more is to be done.
+    bool fillStep() REQUIRES(decodeMutex_);
+    // After filling: the end of the track or of the one before the early track, or the next file to open early.
+    std::int64_t afterFill(std::vector<std::function<void()>>& posts, std::optional<NextOpening>& opening)
+        REQUIRES(decodeMutex_);
+    std::int64_t postEndWhenDue(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
+    // Adds the motion handler if a callback asked for it, and counts the posts in flight; returns `lookAt`.
+    std::int64_t collectPosts(std::vector<std::function<void()>>& posts, std::int64_t lookAt) REQUIRES(decodeMutex_);
     // Closes the device once it has rested long enough; returns when to look again (or -1).
     std::int64_t closeIfRested() EXCLUDES(deviceMutex_);
     void fillRing(std::size_t frames) REQUIRES(decodeMutex_);
@@ -141,9 +169,11 @@ private:
     // Queues a track of `length` frames behind the one being decoded, whose frames are all in the ring; false when
     // the queue is full.
     bool queueBehind(std::int64_t length, bool early) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
-    // The decode thread: starts the expected file behind the track just decoded to its end. It opens the file with
-    // decodeMutex_ released. True when it did.
-    bool startNext() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    // The expected file to open behind the track just decoded to its end, once per track and file.
+    std::optional<NextOpening> nextToOpen() REQUIRES(decodeMutex_);
+    // Starts `decoder`, opened for `opening`, behind that track unless anything changed meanwhile. True when it did.
+    bool startNext(std::unique_ptr<Decoder> decoder, const NextOpening& opening) REQUIRES(decodeMutex_)
+        EXCLUDES(stateMutex_);
     // Has the UI thread told that the track of `segmentId` ended (dropped there if it was replaced meanwhile).
     void postEnd(std::vector<std::function<void()>>& posts, std::uint64_t segmentId);
     // Reports the end of the track before the early one once that one is heard; returns when to look again.
