@@ -17,13 +17,6 @@ std::size_t ringFramesFor(const OutputFormat& format) { return static_cast<std::
 // Frames decoded per step; the UI thread waits at most for one step when it seeks or loads.
 constexpr std::size_t decodeChunkFrames = 4096;
 
-// How long the output rests (nothing of a track in it) before the device is closed: enough for the tail to be
-// heard and for a Stop followed by Play not to reopen, and short enough that the sound server idles within a
-// second of the stop.
-constexpr std::int64_t closeAfterRestMicros = 500'000;
-
-std::string lostDescription(const std::string& reason) { return "The audio device was lost: " + reason; }
-
 }  // namespace
 
 Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, PostToUi postToUi)
@@ -34,6 +27,7 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       ring_(ringFramesFor(format_), format_.channels),
       scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
       endClock_(output_->periodFrames(), periodMicros()),
+      lease_(*output_),
       position_(format_.sampleRate, output_->periodFrames())
 {
     if (!openDecoder_ || !postToUi_)
@@ -51,9 +45,7 @@ Engine::~Engine()
     }
     wakeDecoder_.post();
     decodeThread_.join();
-    Lock lock(deviceMutex_);
-    output_->close();
-    deviceOpen_ = false;
+    lease_.close();
 }
 
 std::int64_t Engine::periodMicros() const
@@ -96,12 +88,7 @@ void Engine::play()
     if (!loaded_)
         return;
     if (playing_) {
-        bool lost = false;
-        {
-            Lock lock(deviceMutex_);
-            lost = deviceOpen_ && !output_->lostReason().empty();
-        }
-        if (!lost)
+        if (!lease_.lost())
             return;
     }
     const std::int64_t at = position_.frame();
@@ -228,7 +215,7 @@ void Engine::dropNext(bool unlessHeard)
             queued_ = 0;
             endClock_.clear();
         }
-        wantsFrames_.store(current_.playing || queued_ > 0, std::memory_order_release);
+        lease_.setWanted(current_.playing || queued_ > 0);
     }
     early = std::move(decoder_);
     decoder_ = std::move(next_.endingDecoder);
@@ -292,7 +279,7 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
         current_.limit = lengthFrames_ - frame;
         current_.playing = playing;
         queued_ = 0;
-        wantsFrames_.store(playing, std::memory_order_release);
+        lease_.setWanted(playing);
         position_.freeze(frame);
     }
     playing_ = playing;
@@ -336,7 +323,7 @@ bool Engine::queueBehind(std::int64_t length, bool early)
     s.limit = length;
     s.playing = true;
     s.early = early;
-    wantsFrames_.store(true, std::memory_order_release);
+    lease_.setWanted(true);
     return true;
 }
 
@@ -352,7 +339,7 @@ void Engine::startPlaying(bool waitForFirstBuffer)
             buffered_.wait_for(decodeMutex_, std::chrono::milliseconds(20));
     }
     try {
-        openDevice();
+        lease_.open();
     } catch (const Failure& failure) {
         {
             Lock lock(decodeMutex_);
@@ -361,21 +348,6 @@ void Engine::startPlaying(bool waitForFirstBuffer)
         reportNoSound(failure.what());
         throw;
     }
-}
-
-void Engine::openDevice()
-{
-    Lock lock(deviceMutex_);
-    if (deviceOpen_ && !output_->lostReason().empty()) {
-        output_->close();
-        deviceOpen_ = false;
-    }
-    if (deviceOpen_)
-        return;
-    restingSinceMicros_.store(-1, std::memory_order_relaxed);
-    output_->open();
-    deviceOpen_ = true;
-    lostReported_ = false;
 }
 
 void Engine::reportNoSound(const std::string& description)
@@ -445,7 +417,7 @@ bool Engine::render(std::span<float> out)
     if (publishHeard(ended))
         motionToPost_.store(true, std::memory_order_release);
     const bool active = current_.playing || queued_ > 0;
-    wantsFrames_.store(active, std::memory_order_relaxed);
+    lease_.setWanted(active);
     stateMutex_.unlock();
     signalDecodeThread(active);
     return active;
@@ -534,12 +506,8 @@ void Engine::signalDecodeThread(bool active)
     const std::int64_t now = output_->clockMicros();
     lastCallbackMicros_.store(now, std::memory_order_relaxed);
     bool wake = false;
-    if (active)
-        restingSinceMicros_.store(-1, std::memory_order_relaxed);
-    else if (restingSinceMicros_.load(std::memory_order_relaxed) < 0) {
-        restingSinceMicros_.store(now, std::memory_order_relaxed);
-        wake = true;  // to close the device once it has rested
-    }
+    if (lease_.onCallback(active, now))
+        wake = true;  // to close the device once it has been idle long enough
     if (!decoderDone_.load(std::memory_order_relaxed) && ring_.writable() >= ring_.capacity() / 2)
         wake = true;
     if (motionToPost_.load(std::memory_order_relaxed))
@@ -573,7 +541,10 @@ void Engine::decodeLoop()
         }
         buffered_.notify_all();
 
-        const std::int64_t closeAt = closeIfRested();
+        const DeviceLease::Check device = lease_.closeIfIdle();
+        if (!device.lost.empty())
+            reportNoSound(device.lost);
+        const std::int64_t closeAt = device.lookAt;
         {
             Lock lock(decodeMutex_);
             ++turns_;
@@ -767,38 +738,6 @@ void Engine::fillRing(std::size_t frames)
         decoding_.written += static_cast<std::int64_t>(got);
         frames -= std::min(frames, got);
     }
-}
-
-std::int64_t Engine::closeIfRested()
-{
-    std::string lost;
-    std::int64_t lookAt = -1;
-    {
-        Lock lock(deviceMutex_);
-        if (!deviceOpen_)
-            return -1;
-        if (!lostReported_) {
-            const std::string reason = output_->lostReason();
-            if (!reason.empty()) {
-                lostReported_ = true;
-                lost = lostDescription(reason);
-            }
-        }
-        const std::int64_t since = restingSinceMicros_.load(std::memory_order_relaxed);
-        if (since >= 0 && output_->closesWhenIdle() && !wantsFrames_.load(std::memory_order_acquire)) {
-            if (output_->clockMicros() >= since + closeAfterRestMicros) {
-                // Plays out what the device holds, then lets the sound server idle.
-                output_->close();
-                deviceOpen_ = false;
-                restingSinceMicros_.store(-1, std::memory_order_relaxed);
-            } else {
-                lookAt = since + closeAfterRestMicros;
-            }
-        }
-    }
-    if (!lost.empty())
-        reportNoSound(lost);
-    return lookAt;
 }
 
 }  // namespace tamro::audio

@@ -17,11 +17,12 @@
 //                 Never held while a file is opened or the UI thread is posted to.
 //   stateMutex_   the segments the callback plays and the ring's reset; taken inside decodeMutex_ for a moment,
 //                 and by the callback only with a try-lock.
-//   deviceMutex_  whether the device is open; held alone (opening and closing a device may take long).
+// DeviceLease's lock is held alone, never with these.
 #pragma once
 
 #include "platform/audio/audio_output.h"
 #include "platform/audio/decoder.h"
+#include "platform/audio/device_lease.h"
 #include "platform/audio/end_clock.h"
 #include "platform/audio/playback_position.h"
 #include "platform/audio/ring_buffer.h"
@@ -142,7 +143,7 @@ private:
     // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
     void signalDecodeThread(bool active);
 
-    void decodeLoop() EXCLUDES(decodeMutex_, deviceMutex_);
+    void decodeLoop() EXCLUDES(decodeMutex_);
     // One turn of the decode thread: fills the ring (taking decodeMutex_ for each step, so that a waiting UI thread
     // gets in between), opens the next file early if one is expected (without the lock), notes what to post;
     // returns the output-clock time at which it must look again (-1: when woken), nullopt once it is to quit.
@@ -155,8 +156,6 @@ private:
     std::int64_t postEndWhenDue(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
     // Adds the motion handler if a callback asked for it, and counts the posts in flight; returns `lookAt`.
     std::int64_t collectPosts(std::vector<std::function<void()>>& posts, std::int64_t lookAt) REQUIRES(decodeMutex_);
-    // Closes the device once it has rested long enough; returns when to look again (or -1).
-    std::int64_t closeIfRested() EXCLUDES(deviceMutex_);
     void fillRing(std::size_t frames) REQUIRES(decodeMutex_);
     bool settled() REQUIRES(decodeMutex_);
 
@@ -185,8 +184,7 @@ private:
     void dropNext(bool unlessHeard) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
     // From the UI thread after a start: lets the decode thread put the first buffer in the ring, then opens the
     // device if needed. On failure the track is stopped, the failure reported and thrown.
-    void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_, deviceMutex_);
-    void openDevice() EXCLUDES(deviceMutex_);
+    void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_);
     void onTrackEnded(std::uint64_t segmentId);
     void reportNoSound(const std::string& description);
     std::int64_t periodMicros() const;
@@ -229,10 +227,8 @@ private:
     // When the end of the track being decoded is due.
     EndClock endClock_;
 
-    // The device: opened by the UI thread, closed by the decode thread once rested, or by the destructor.
-    Mutex deviceMutex_;
-    bool deviceOpen_ GUARDED_BY(deviceMutex_) = false;
-    bool lostReported_ GUARDED_BY(deviceMutex_) = false;
+    // The device: opened by the UI thread, closed by the decode thread once idle, or by the destructor.
+    DeviceLease lease_;
 
     // The callback's state. The callback only try-locks it, so it never waits for another thread.
     Mutex stateMutex_;
@@ -249,10 +245,8 @@ private:
     bool nextHeardToTell_ = false;  // callback only: wake the decode thread to report that end
     // Callback only: frames ever handed to the device.
     std::int64_t deviceFrames_ = 0;
-    // Output clock of the last callback, and of the first one since it had nothing to play (-1: playing).
+    // Output clock of the last callback.
     std::atomic<std::int64_t> lastCallbackMicros_{0};
-    std::atomic<std::int64_t> restingSinceMicros_{-1};
-    std::atomic<bool> wantsFrames_{false};  // a segment is set to play and not all of it went to the device
 
     // The frame being heard, published by the callback and by the UI thread when it seeks or stops.
     PlaybackPosition position_;
