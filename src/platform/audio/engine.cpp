@@ -177,7 +177,7 @@ bool Engine::takeOverNext(const std::string& path)
         lengthFrames_ = next_.length;
         loadedFile_ = path;
         Lock state(stateMutex_);
-        Segment& s = queued_ > 0 && queue_[queued_ - 1].early ? queue_[queued_ - 1] : current_;
+        Segment& s = newest();  // the early track, queued or playing
         s.early = false;
         // From here on the position is the new track's: where the callbacks have it, once it is heard.
         if (s.consumed > 0)
@@ -198,8 +198,7 @@ void Engine::dropNext(bool unlessHeard)
     std::unique_ptr<Decoder> early;
     {
         Lock lock(stateMutex_);
-        const bool queued = queued_ > 0 && queue_[queued_ - 1].early;
-        if (queued && queue_[queued_ - 1].consumed == 0) {
+        if (queued_ > 0 && newest().early && newest().consumed == 0) {
             // Nothing of it went out: the ring ends with the track before it again, as if it had never come.
             --queued_;
             ring_.truncate(EndClock::indexOf(next_.ending.mark));
@@ -311,7 +310,7 @@ bool Engine::queueBehind(std::int64_t length, bool early)
     Lock lock(stateMutex_);
     // The track that ended is all in the ring by now: from here on the ring also holds the next one, so the
     // callback must know exactly where the first one stops.
-    Segment& last = queued_ > 0 ? queue_[queued_ - 1] : current_;
+    Segment& last = newest();
     if (last.id == finished && !last.exact) {
         last.limit = std::min(last.limit, written);
         last.exact = true;
@@ -447,6 +446,13 @@ std::size_t Engine::take(std::span<float> out, std::size_t filled)
     return filled;
 }
 
+Engine::Segment& Engine::newest() { return queued_ > 0 ? queue_[queued_ - 1] : current_; }
+
+const Engine::Segment& Engine::beforeNewest() const
+{
+    return queued_ > 1 ? queue_[queued_ - 2] : queued_ == 1 ? current_ : tail_;
+}
+
 PlaybackPosition::Estimate Engine::estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const
 {
     // Track frames handed out after the point being heard now; more than were handed out while the device
@@ -469,7 +475,7 @@ PlaybackPosition::Estimate Engine::estimateOf(const Segment& s, std::int64_t hea
 bool Engine::publishHeard(std::uint64_t ended)
 {
     // A track queued behind the tail reads its start until its first frame is handed out.
-    const Segment* queuedOrCurrent = queued_ > 0 ? &queue_[queued_ - 1] : &current_;
+    const Segment* queuedOrCurrent = &newest();
     const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
     const std::int64_t now = output_->clockMicros();
     if (queuedOrCurrent->early) {
@@ -489,7 +495,7 @@ bool Engine::publishHeard(std::uint64_t ended)
                 nextHeardToTell_ = true;
             }
         }
-        queuedOrCurrent = queued_ > 1 ? &queue_[queued_ - 2] : queued_ == 1 ? &current_ : &tail_;
+        queuedOrCurrent = &beforeNewest();
     }
     const Segment& s = *queuedOrCurrent;
     if (!s.playing && s.id != ended)

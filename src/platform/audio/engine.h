@@ -139,6 +139,10 @@ private:
     // Publishes the frame being heard of the playing segment, or of the one whose last frames went out in this
     // buffer (`ended`). True when the motion handler is to be posted (see PlaybackPosition::publish).
     bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
+    // The newest segment: the last one queued, else the current one.
+    Segment& newest() REQUIRES(stateMutex_);
+    // The one before it: the one queued before it, else the current one, else the last to leave current_.
+    const Segment& beforeNewest() const REQUIRES(stateMutex_);
     PlaybackPosition::Estimate estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
     // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
     void signalDecodeThread(bool active);
