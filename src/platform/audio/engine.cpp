@@ -64,7 +64,7 @@ void Engine::setFileName(const std::string& path)
     if (!decoder)
         throw Failure("Cannot open '" + path + "': no decoder understands it");
     const std::int64_t length = std::max<std::int64_t>(decoder->lengthFrames(), 0);
-    // Right after the end of a track (the advance), the new one follows the tail still in the ring.
+    // Right after the end of a track (the advance), the new one follows the last frames still queued in the ring.
     const bool follow = loaded_ && ended_;
     {
         Lock lock(decodeMutex_);
@@ -78,7 +78,7 @@ void Engine::setFileName(const std::string& path)
         else
             beginSegment(0, true);
     }
-    // A track that follows is not heard before the tail: no need to wait for its first buffer.
+    // A track that follows is not heard before the last frames queued ahead of it: no need to wait for its first buffer.
     startPlaying(!follow);
     // The old decoder closes here, outside the locks.
 }
@@ -181,7 +181,7 @@ bool Engine::takeOverNext(const std::string& path)
         s.early = false;
         // From here on the position is the new track's: where the callbacks have it, once it is heard.
         if (s.consumed > 0)
-            position_.publishExactly(nextCourse_, s.id);
+            position_.publishExactly(nextEstimate_, s.id);
         else
             position_.freeze(0);
     }
@@ -240,7 +240,7 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
     // else may ask for while the output's clock stands still.
     const std::uint64_t from = turns_;
     wakeDecoder_.post();
-    while (turns_ == from || !settled()) {
+    while (turns_ == from || !caughtUp()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         // The decode thread may sleep towards a time on the output's clock, which a test moves by hand.
@@ -405,8 +405,8 @@ bool Engine::render(std::span<float> out)
         }
         if (current_.playing || queued_ == 0 || filled == frames)
             break;
-        // The next track's frames follow the tail in the ring, and so in this buffer.
-        tail_ = current_;
+        // The next track's frames follow the last ones of the track before in the ring, and so in this buffer.
+        lastPlayed_ = current_;
         current_ = queue_[0];
         std::move(queue_.begin() + 1, queue_.begin() + static_cast<std::ptrdiff_t>(queued_), queue_.begin());
         --queued_;
@@ -450,7 +450,7 @@ Engine::Segment& Engine::newest() { return queued_ > 0 ? queue_[queued_ - 1] : c
 
 const Engine::Segment& Engine::beforeNewest() const
 {
-    return queued_ > 1 ? queue_[queued_ - 2] : queued_ == 1 ? current_ : tail_;
+    return queued_ > 1 ? queue_[queued_ - 2] : queued_ == 1 ? current_ : lastPlayed_;
 }
 
 PlaybackPosition::Estimate Engine::estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const
@@ -474,18 +474,18 @@ PlaybackPosition::Estimate Engine::estimateOf(const Segment& s, std::int64_t hea
 
 bool Engine::publishHeard(std::uint64_t ended)
 {
-    // A track queued behind the tail reads its start until its first frame is handed out.
+    // A track queued behind another reads its start until its first frame is handed out.
     const Segment* queuedOrCurrent = &newest();
     const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
     const std::int64_t now = output_->clockMicros();
     if (queuedOrCurrent->early) {
-        // Started before the advance loaded it: its course waits for the take-over, and the UI thread goes on
+        // Started before the advance loaded it: its estimate waits for the take-over, and the UI thread goes on
         // seeing the track before it. The end of that one is reported as this one's first frame is heard.
         const Segment& early = *queuedOrCurrent;
         if (early.consumed > 0) {
-            nextCourse_ = estimateOf(early, heardDevice, now);
+            nextEstimate_ = estimateOf(early, heardDevice, now);
             if (nextHeardMicros_.load(std::memory_order_relaxed) < 0) {
-                // Its first frame went out in this buffer, behind the tail's last ones. The device may hold more
+                // Its first frame went out in this buffer, behind the last ones of the track before. The device may hold more
                 // before this buffer than it tells (at PulseAudio it says too much, by up to a buffer): the end
                 // is reported as if it held nothing, the earliest the new track can be heard, and so never after
                 // it and at most what the device holds before it.
@@ -694,7 +694,7 @@ std::optional<Engine::NextOpening> Engine::nextToOpen()
 
 bool Engine::startNext(std::unique_ptr<Decoder> decoder, const NextOpening& opening)
 {
-    // Only what stopped, sought, loaded or expected meanwhile changes the plan; or a tail that has all gone out.
+    // Only what stopped, sought, loaded or expected meanwhile changes the plan; or a track before it that has all gone out.
     if (!decoder || decoding_.id != opening.id || decoding_.endPosted || next_.expected != opening.path
         || ring_.readIndex() >= opening.end)
         return false;
@@ -715,7 +715,7 @@ bool Engine::startNext(std::unique_ptr<Decoder> decoder, const NextOpening& open
     return true;
 }
 
-bool Engine::settled()
+bool Engine::caughtUp()
 {
     const bool filled = !decoder_ || !decoding_.active || decoding_.done || ring_.writable() == 0;
     const std::int64_t due = endClock_.due(decoding_.mark, decoding_.due);

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
-// position is what the output reports as heard, gliding on with the clock between callbacks. The device is
-// opened when a track starts and closed once the output has rested. The file the advance would load next
-// (expectNext) is started as soon as the current track is all decoded, its frames right behind the tail, and the
+// position is what the output reports as heard, extrapolated with the clock between callbacks. The device is
+// opened when a track starts and closed once the output has been idle. The file the advance would load next
+// (expectNext) is started as soon as the current track is all decoded, its frames queued right behind the current one's, and the
 // track's end is reported as that file is heard; the advance's load of the same file then takes it over. Without
 // one, a track ends a little before its last frame goes to the device, so that the next one is loaded in time to
 // follow it in the same device buffer. The callback never waits for either. The application makes one with
 // createEngine (engine_factory.h).
 //
 // Threads: the UI thread calls the MediaPlayer operations; the decode thread decodes, posts the events and
-// closes a rested device; the device's callback renders. The callback takes no lock it could wait for (a
+// closes an idle device; the device's callback renders. The callback takes no lock it could wait for (a
 // try-lock of stateMutex_, else silence), and wakes the decode thread through a semaphore.
 //
 // Locks, in the order they are taken (never the other way round):
@@ -85,7 +85,7 @@ public:
     bool waitUntilBuffered(std::chrono::milliseconds timeout) EXCLUDES(decodeMutex_);
 
 private:
-    // What the callback works on: the playing stretch of a track, and the track queued behind its tail.
+    // What the callback works on: the playing stretch of a track, and the tracks queued behind its last frames.
     struct Segment {
         std::uint64_t id = 0;
         std::int64_t base = 0;       // track frame of the first frame in the ring
@@ -144,7 +144,7 @@ private:
     // The one before it: the one queued before it, else the current one, else the last to leave current_.
     const Segment& beforeNewest() const REQUIRES(stateMutex_);
     PlaybackPosition::Estimate estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
-    // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
+    // After a render, without the lock: asks the decode thread for what is due (refill, an end, an idle output).
     void signalDecodeThread(bool active);
 
     void decodeLoop() EXCLUDES(decodeMutex_);
@@ -161,13 +161,13 @@ private:
     // Adds the motion handler if a callback asked for it, and counts the posts in flight; returns `lookAt`.
     std::int64_t collectPosts(std::vector<std::function<void()>>& posts, std::int64_t lookAt) REQUIRES(decodeMutex_);
     void fillRing(std::size_t frames) REQUIRES(decodeMutex_);
-    bool settled() REQUIRES(decodeMutex_);
+    bool caughtUp() REQUIRES(decodeMutex_);
 
     // Seeks the decoder to `frame` and starts decoding afresh for a new segment.
     void restartDecoding(std::int64_t frame, bool playing) REQUIRES(decodeMutex_);
     // Starts a new stretch of playback at `frame`: flushes the ring and resets the callback's view.
     void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
-    // Queues the newly loaded track behind the tail of the one that just ended, which keeps playing.
+    // Queues the newly loaded track behind the last frames of the one that just ended, which keeps playing.
     void queueSegment() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
     // Queues a track of `length` frames behind the one being decoded, whose frames are all in the ring; false when
     // the queue is full.
@@ -237,14 +237,14 @@ private:
     // The callback's state. The callback only try-locks it, so it never waits for another thread.
     Mutex stateMutex_;
     Segment current_ GUARDED_BY(stateMutex_);
-    // Tracks loaded behind the current one's tail, in order (more than one only for tracks shorter than a buffer).
+    // Tracks queued behind the current one's last frames, in order (more than one only for tracks shorter than a buffer).
     std::array<Segment, 4> queue_ GUARDED_BY(stateMutex_);
     std::size_t queued_ GUARDED_BY(stateMutex_) = 0;
-    // The last track to leave current_: the one an early track follows, whose tail the position still shows.
-    Segment tail_ GUARDED_BY(stateMutex_);
-    // The early track's course and when its first frame is heard, by the callback, for the take-over and for the
+    // The last track to leave current_: the one an early track follows, whose last frames the position still shows.
+    Segment lastPlayed_ GUARDED_BY(stateMutex_);
+    // The early track's estimate and when its first frame is heard, by the callback, for the take-over and for the
     // end of the track before it.
-    PlaybackPosition::Estimate nextCourse_ GUARDED_BY(stateMutex_);
+    PlaybackPosition::Estimate nextEstimate_ GUARDED_BY(stateMutex_);
     std::atomic<std::int64_t> nextHeardMicros_{-1};
     bool nextHeardToTell_ = false;  // callback only: wake the decode thread to report that end
     // Callback only: frames ever handed to the device.
