@@ -28,6 +28,7 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
       endClock_(output_->periodFrames(), periodMicros()),
       lease_(*output_),
+      playout_(*output_, ring_, position_, lease_),
       position_(format_.sampleRate, output_->periodFrames())
 {
     if (!openDecoder_ || !postToUi_)
@@ -176,14 +177,7 @@ bool Engine::takeOverNext(const std::string& path)
         next_.state = Early::none;
         lengthFrames_ = next_.length;
         loadedFile_ = path;
-        Lock state(stateMutex_);
-        Segment& s = newest();  // the early track, queued or playing
-        s.early = false;
-        // From here on the position is the new track's: where the callbacks have it, once it is heard.
-        if (s.consumed > 0)
-            position_.publishExactly(nextEstimate_, s.id);
-        else
-            position_.freeze(0);
+        playout_.takeOverEarly();
     }
     playing_ = true;
     ended_ = false;
@@ -195,27 +189,14 @@ void Engine::dropNext(bool unlessHeard)
 {
     if (next_.state == Early::none)
         return;
+    const Playout::Drop drop = playout_.dropEarly(unlessHeard, EndClock::indexOf(next_.ending.mark), next_.endingId);
+    if (drop == Playout::Drop::kept)
+        return;
+    if (drop == Playout::Drop::cut)
+        endClock_.restore(next_.ending.mark);
+    else
+        endClock_.clear();
     std::unique_ptr<Decoder> early;
-    {
-        Lock lock(stateMutex_);
-        if (queued_ > 0 && newest().early && newest().consumed == 0) {
-            // Nothing of it went out: the ring ends with the track before it again, as if it had never come.
-            --queued_;
-            ring_.truncate(EndClock::indexOf(next_.ending.mark));
-            endClock_.restore(next_.ending.mark);
-            decoderDone_.store(true, std::memory_order_release);
-        } else if (unlessHeard) {
-            return;
-        } else {
-            // Some of it was heard: the track before it has all gone out, and nothing plays after it.
-            ring_.reset();
-            current_ = Segment{};
-            current_.id = next_.endingId;
-            queued_ = 0;
-            endClock_.clear();
-        }
-        lease_.setWanted(current_.playing || queued_ > 0);
-    }
     early = std::move(decoder_);
     decoder_ = std::move(next_.endingDecoder);
     decoding_ = next_.ending;
@@ -224,7 +205,6 @@ void Engine::dropNext(bool unlessHeard)
     if (next_.state == Early::previousEnded)
         decoding_.endPosted = true;
     next_.state = Early::none;
-    nextHeardMicros_.store(-1, std::memory_order_relaxed);
 }
 
 void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handler)
@@ -258,7 +238,7 @@ void Engine::restartDecoding(std::int64_t frame, bool playing)
     decoding_.id = segmentId_;
     decoding_.active = playing;  // a stopped track is decoded when it plays, from where it plays
     decoding_.startedMicros = output_->clockMicros();
-    decoderDone_.store(false, std::memory_order_relaxed);
+    playout_.setDecoderDone(false);
     endClock_.clear();
 }
 
@@ -266,21 +246,9 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
 {
     restartDecoding(frame, playing);
     next_.state = Early::none;  // the UI thread dropped it first (dropNext)
-    {
-        // The callback holds this lock while it reads the ring, and the decode thread is parked by
-        // decodeMutex_: nobody touches the ring while it is emptied.
-        Lock lock(stateMutex_);
-        ring_.reset();
-        current_ = Segment{};
-        current_.id = segmentId_;
-        current_.base = frame;
-        current_.end = lengthFrames_;
-        current_.limit = lengthFrames_ - frame;
-        current_.playing = playing;
-        queued_ = 0;
-        lease_.setWanted(playing);
-        position_.freeze(frame);
-    }
+    // The decode thread is parked by decodeMutex_, the callback by the playout's lock: nobody touches the ring
+    // while it is emptied.
+    playout_.begin(segmentId_, frame, lengthFrames_, playing);
     playing_ = playing;
     ended_ = false;
 }
@@ -298,31 +266,12 @@ void Engine::queueSegment()
 
 bool Engine::queueBehind(std::int64_t length, bool early)
 {
-    {
-        // Only the callback takes from the queue meanwhile, and anyone adding to it holds decodeMutex_.
-        Lock lock(stateMutex_);
-        if (queued_ == queue_.size())
-            return false;
-    }
+    if (playout_.queueFull())
+        return false;
     const std::uint64_t finished = decoding_.id;
     const std::int64_t written = decoding_.written;
     restartDecoding(0, true);
-    Lock lock(stateMutex_);
-    // The track that ended is all in the ring by now: from here on the ring also holds the next one, so the
-    // callback must know exactly where the first one stops.
-    Segment& last = newest();
-    if (last.id == finished && !last.exact) {
-        last.limit = std::min(last.limit, written);
-        last.exact = true;
-    }
-    Segment& s = queue_[queued_++];
-    s = Segment{};
-    s.id = segmentId_;
-    s.end = length;
-    s.limit = length;
-    s.playing = true;
-    s.early = early;
-    lease_.setWanted(true);
+    playout_.queue(segmentId_, length, early, finished, written);
     return true;
 }
 
@@ -385,143 +334,26 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
 
 bool Engine::render(std::span<float> out)
 {
-    const std::size_t channels = static_cast<std::size_t>(format_.channels);
-    const std::size_t frames = out.size() / channels;
-    if (!stateMutex_.try_lock()) {
-        // The UI thread is switching segments this very moment: a buffer of silence, and on.
-        std::fill(out.begin(), out.end(), 0.0f);
-        deviceFrames_ += static_cast<std::int64_t>(frames);
-        signalDecodeThread(true);
-        return true;
-    }
-    std::size_t filled = 0;
-    std::uint64_t ended = 0;  // the track whose last frames went out in this buffer
-    for (;;) {
-        filled = take(out, filled);
-        if (current_.playing && current_.handedOut) {
-            // Every frame of it is in the device: it has played to its end as far as the engine is concerned.
-            current_.playing = false;
-            ended = current_.id;
-        }
-        if (current_.playing || queued_ == 0 || filled == frames)
-            break;
-        // The next track's frames follow the last ones of the track before in the ring, and so in this buffer.
-        lastPlayed_ = current_;
-        current_ = queue_[0];
-        std::move(queue_.begin() + 1, queue_.begin() + static_cast<std::ptrdiff_t>(queued_), queue_.begin());
-        --queued_;
-    }
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(filled * channels), out.end(), 0.0f);
-    deviceFrames_ += static_cast<std::int64_t>(frames);
-    if (publishHeard(ended))
+    const Playout::Rendered r = playout_.render(out);
+    if (r.tellMotion)
         motionToPost_.store(true, std::memory_order_release);
-    const bool active = current_.playing || queued_ > 0;
-    lease_.setWanted(active);
-    stateMutex_.unlock();
-    signalDecodeThread(active);
-    return active;
+    signalDecodeThread(r.active, r.nextHeard);
+    return r.active;
 }
 
-std::size_t Engine::take(std::span<float> out, std::size_t filled)
-{
-    Segment& s = current_;
-    if (!s.playing || s.handedOut)
-        return filled;
-    const std::size_t channels = static_cast<std::size_t>(format_.channels);
-    const std::size_t frames = out.size() / channels;
-    const std::size_t want =
-        std::min(frames - filled, static_cast<std::size_t>(std::max<std::int64_t>(s.limit - s.consumed, 0)));
-    const bool done = s.exact || decoderDone_.load(std::memory_order_acquire);
-    // A track starts only once the ring holds what this buffer has room for, so that its start has no hole.
-    if (s.consumed == 0 && want > 0 && ring_.readable() < want && !done)
-        return filled;
-    const std::size_t got = ring_.read(out.subspan(filled * channels, want * channels));
-    s.consumed += static_cast<std::int64_t>(got);
-    filled += got;
-    if (got > 0)
-        s.lastRealEnd = deviceFrames_ + static_cast<std::int64_t>(filled);
-    // Done when the limit is reached, or when the decoder ended early (a corrupt tail) and all it gave is out.
-    if (s.consumed >= s.limit || (!s.exact && got < want && done && ring_.readable() == 0))
-        s.handedOut = true;
-    return filled;
-}
-
-Engine::Segment& Engine::newest() { return queued_ > 0 ? queue_[queued_ - 1] : current_; }
-
-const Engine::Segment& Engine::beforeNewest() const
-{
-    return queued_ > 1 ? queue_[queued_ - 2] : queued_ == 1 ? current_ : lastPlayed_;
-}
-
-PlaybackPosition::Estimate Engine::estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const
-{
-    // Track frames handed out after the point being heard now; more than were handed out while the device
-    // still sounds what came before them (the previous track's last frames).
-    const std::int64_t ahead = s.lastRealEnd - heardDevice;
-    const std::int64_t unheard = std::clamp<std::int64_t>(ahead, 0, s.consumed);
-    // Playing, it advances once the track's first frame is due. No callback may come until the next track once
-    // the last frame is out: then it runs through what the device still holds to the length (rounded up to whole
-    // microseconds, which still gives less than one frame more); a track that decoded short ends at its length
-    // all the same.
-    PlaybackPosition::Estimate e;
-    e.frame = s.playing ? s.base + s.consumed - unheard : s.end - unheard;
-    e.fromMicros = s.playing ? now + position_.micros(std::max<std::int64_t>(ahead - s.consumed, 0)) : now;
-    e.queuedEnd = s.playing ? s.base + s.consumed : s.end;
-    e.playing = s.playing;
-    e.unheard = unheard > 0;
-    return e;
-}
-
-bool Engine::publishHeard(std::uint64_t ended)
-{
-    // A track queued behind another reads its start until its first frame is handed out.
-    const Segment* queuedOrCurrent = &newest();
-    const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
-    const std::int64_t now = output_->clockMicros();
-    if (queuedOrCurrent->early) {
-        // Started before the advance loaded it: its estimate waits for the take-over, and the UI thread goes on
-        // seeing the track before it. The end of that one is reported as this one's first frame is heard.
-        const Segment& early = *queuedOrCurrent;
-        if (early.consumed > 0) {
-            nextEstimate_ = estimateOf(early, heardDevice, now);
-            if (nextHeardMicros_.load(std::memory_order_relaxed) < 0) {
-                // Its first frame went out in this buffer, behind the last ones of the track before. The device may hold more
-                // before this buffer than it tells (at PulseAudio it says too much, by up to a buffer): the end
-                // is reported as if it held nothing, the earliest the new track can be heard, and so never after
-                // it and at most what the device holds before it.
-                const std::int64_t bufferStart = deviceFrames_ - static_cast<std::int64_t>(output_->periodFrames());
-                const std::int64_t before = std::max<std::int64_t>(early.lastRealEnd - early.consumed - bufferStart, 0);
-                nextHeardMicros_.store(now + position_.micros(before), std::memory_order_release);
-                nextHeardToTell_ = true;
-            }
-        }
-        queuedOrCurrent = &beforeNewest();
-    }
-    const Segment& s = *queuedOrCurrent;
-    if (!s.playing && s.id != ended)
-        return false;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
-    if (s.playing && s.consumed == 0) {
-        position_.freeze(s.base);  // nothing of it is in the device yet
-        return false;
-    }
-    return position_.publish(estimateOf(s, heardDevice, now), s.id, now);
-}
-
-void Engine::signalDecodeThread(bool active)
+void Engine::signalDecodeThread(bool active, bool nextHeard)
 {
     const std::int64_t now = output_->clockMicros();
     lastCallbackMicros_.store(now, std::memory_order_relaxed);
     bool wake = false;
     if (lease_.onCallback(active, now))
         wake = true;  // to close the device once it has been idle long enough
-    if (!decoderDone_.load(std::memory_order_relaxed) && ring_.writable() >= ring_.capacity() / 2)
+    if (!playout_.decoderDone() && ring_.writable() >= ring_.capacity() / 2)
         wake = true;
     if (motionToPost_.load(std::memory_order_relaxed))
         wake = true;  // the decode thread posts the motion handler
-    if (nextHeardToTell_) {
-        nextHeardToTell_ = false;
+    if (nextHeard)
         wake = true;  // the decode thread reports the end of the track before the early one
-    }
     if (endClock_.onCallback(ring_.readIndex(), now))
         wake = true;  // the decode thread posts the end when it is due
     if (wake)
@@ -671,7 +503,7 @@ std::int64_t Engine::announceNext(std::vector<std::function<void()>>& posts)
 {
     if (next_.state == Early::previousEnded)
         return -1;
-    const std::int64_t heardAt = nextHeardMicros_.load(std::memory_order_acquire);
+    const std::int64_t heardAt = playout_.nextHeardMicros();
     if (heardAt < 0)
         return -1;  // the callback wakes this thread once the early track's first frame is out
     if (output_->clockMicros() < heardAt)
@@ -705,7 +537,7 @@ bool Engine::startNext(std::unique_ptr<Decoder> decoder, const NextOpening& open
     n.ending = decoding_;
     n.endingDecoder = std::move(decoder_);
     decoder_ = std::move(decoder);
-    nextHeardMicros_.store(-1, std::memory_order_relaxed);
+    playout_.forgetNextHeard();
     if (!queueBehind(n.length, true)) {
         decoder_.swap(n.endingDecoder);
         n.endingDecoder.reset();
@@ -719,7 +551,7 @@ bool Engine::caughtUp()
 {
     const bool filled = !decoder_ || !decoding_.active || decoding_.done || ring_.writable() == 0;
     const std::int64_t due = endClock_.due(decoding_.mark, decoding_.due);
-    const std::int64_t nextHeard = nextHeardMicros_.load(std::memory_order_acquire);
+    const std::int64_t nextHeard = playout_.nextHeardMicros();
     const bool endWaiting =
         next_.state != Early::none
             ? next_.state == Early::queued && nextHeard >= 0 && output_->clockMicros() >= nextHeard
@@ -737,7 +569,7 @@ void Engine::fillRing(std::size_t frames)
         const std::size_t got = decoder_->read(scratch_.data(), want);
         if (got == 0) {
             decoding_.done = true;
-            decoderDone_.store(true, std::memory_order_release);
+            playout_.setDecoderDone(true);
             return;
         }
         ring_.write(std::span<const float>(scratch_.data(), got * static_cast<std::size_t>(format_.channels)));

@@ -10,12 +10,12 @@
 //
 // Threads: the UI thread calls the MediaPlayer operations; the decode thread decodes, posts the events and
 // closes an idle device; the device's callback renders. The callback takes no lock it could wait for (a
-// try-lock of stateMutex_, else silence), and wakes the decode thread through a semaphore.
+// try-lock of the playout's lock, else silence), and wakes the decode thread through a semaphore.
 //
 // Locks, in the order they are taken (never the other way round):
 //   decodeMutex_  the decoder, the track it decodes and the early next track; the ring is written only with it.
 //                 Never held while a file is opened or the UI thread is posted to.
-//   stateMutex_   the segments the callback plays and the ring's reset; taken inside decodeMutex_ for a moment,
+//   Playout's     the segments the callback plays and the ring's reset; taken inside decodeMutex_ for a moment,
 //                 and by the callback only with a try-lock.
 // DeviceLease's lock is held alone, never with these.
 #pragma once
@@ -25,6 +25,7 @@
 #include "platform/audio/device_lease.h"
 #include "platform/audio/end_clock.h"
 #include "platform/audio/playback_position.h"
+#include "platform/audio/playout.h"
 #include "platform/audio/ring_buffer.h"
 #include "platform/audio/thread_rules.h"
 #include "platform/audio/wakeup.h"
@@ -85,19 +86,6 @@ public:
     bool waitUntilBuffered(std::chrono::milliseconds timeout) EXCLUDES(decodeMutex_);
 
 private:
-    // What the callback works on: the playing stretch of a track, and the tracks queued behind its last frames.
-    struct Segment {
-        std::uint64_t id = 0;
-        std::int64_t base = 0;       // track frame of the first frame in the ring
-        std::int64_t end = 0;        // track length in frames
-        std::int64_t limit = 0;      // frames of it the ring will hold (end - base, or fewer if it decoded short)
-        bool exact = false;          // limit is known to be what the decoder gave
-        bool playing = false;        // cleared by the callback once every frame is in the device
-        std::int64_t consumed = 0;   // frames taken from the ring since base
-        bool handedOut = false;      // every frame of it went to the device
-        std::int64_t lastRealEnd = 0;  // device-timeline index just after the last frame of it handed out
-        bool early = false;          // the next track started before the advance loaded it: not yet the UI's
-    };
     // The decode thread's view of the track it decodes (the newest one).
     struct Decoding {
         std::uint64_t id = 0;
@@ -134,18 +122,9 @@ private:
         std::uint64_t end = 0;
     };
     // The output's callback: never waits.
-    bool render(std::span<float> out) EXCLUDES(stateMutex_);
-    std::size_t take(std::span<float> out, std::size_t filled) REQUIRES(stateMutex_);
-    // Publishes the frame being heard of the playing segment, or of the one whose last frames went out in this
-    // buffer (`ended`). True when the motion handler is to be posted (see PlaybackPosition::publish).
-    bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
-    // The newest segment: the last one queued, else the current one.
-    Segment& newest() REQUIRES(stateMutex_);
-    // The one before it: the one queued before it, else the current one, else the last to leave current_.
-    const Segment& beforeNewest() const REQUIRES(stateMutex_);
-    PlaybackPosition::Estimate estimateOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
+    bool render(std::span<float> out);
     // After a render, without the lock: asks the decode thread for what is due (refill, an end, an idle output).
-    void signalDecodeThread(bool active);
+    void signalDecodeThread(bool active, bool nextHeard);
 
     void decodeLoop() EXCLUDES(decodeMutex_);
     // One turn of the decode thread: fills the ring (taking decodeMutex_ for each step, so that a waiting UI thread
@@ -166,26 +145,26 @@ private:
     // Seeks the decoder to `frame` and starts decoding afresh for a new segment.
     void restartDecoding(std::int64_t frame, bool playing) REQUIRES(decodeMutex_);
     // Starts a new stretch of playback at `frame`: flushes the ring and resets the callback's view.
-    void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_);
     // Queues the newly loaded track behind the last frames of the one that just ended, which keeps playing.
-    void queueSegment() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    void queueSegment() REQUIRES(decodeMutex_);
     // Queues a track of `length` frames behind the one being decoded, whose frames are all in the ring; false when
     // the queue is full.
-    bool queueBehind(std::int64_t length, bool early) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    bool queueBehind(std::int64_t length, bool early) REQUIRES(decodeMutex_);
     // The expected file to open behind the track just decoded to its end, once per track and file.
     std::optional<NextOpening> nextToOpen() REQUIRES(decodeMutex_);
     // Starts `decoder`, opened for `opening`, behind that track unless anything changed meanwhile. True when it did.
     bool startNext(std::unique_ptr<Decoder> decoder, const NextOpening& opening) REQUIRES(decodeMutex_)
-        EXCLUDES(stateMutex_);
+       ;
     // Has the UI thread told that the track of `segmentId` ended (dropped there if it was replaced meanwhile).
     void postEnd(std::vector<std::function<void()>>& posts, std::uint64_t segmentId);
     // Reports the end of the track before the early one once that one is heard; returns when to look again.
     std::int64_t announceNext(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
     // The UI thread: takes the early track over when the advance loads that same file.
-    bool takeOverNext(const std::string& path) EXCLUDES(decodeMutex_, stateMutex_);
+    bool takeOverNext(const std::string& path) EXCLUDES(decodeMutex_);
     // Takes the early track back and returns to the track before it; with `unlessHeard`, only if none of it went
     // to the device yet.
-    void dropNext(bool unlessHeard) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    void dropNext(bool unlessHeard) REQUIRES(decodeMutex_);
     // From the UI thread after a start: lets the decode thread put the first buffer in the ring, then opens the
     // device if needed. On failure the track is stopped, the failure reported and thrown.
     void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_);
@@ -198,7 +177,7 @@ private:
     DecoderFactory openDecoder_;
     PostToUi postToUi_;
     // Written by the decode thread only; read by the callback. Emptied (reset) only with decodeMutex_ and
-    // stateMutex_ both held, while neither side can touch it.
+    // the playout's lock both held, while neither side can touch it.
     RingBuffer ring_;
     Wakeup wakeDecoder_;
 
@@ -226,29 +205,14 @@ private:
     std::vector<float> scratch_ GUARDED_BY(decodeMutex_);
     std::uint64_t segmentId_ GUARDED_BY(decodeMutex_) = 0;
     NextTrack next_ GUARDED_BY(decodeMutex_);
-    // Set with decoding_.done; the callback reads it to end a track that decoded short.
-    std::atomic<bool> decoderDone_{false};
     // When the end of the track being decoded is due.
     EndClock endClock_;
 
     // The device: opened by the UI thread, closed by the decode thread once idle, or by the destructor.
     DeviceLease lease_;
 
-    // The callback's state. The callback only try-locks it, so it never waits for another thread.
-    Mutex stateMutex_;
-    Segment current_ GUARDED_BY(stateMutex_);
-    // Tracks queued behind the current one's last frames, in order (more than one only for tracks shorter than a buffer).
-    std::array<Segment, 4> queue_ GUARDED_BY(stateMutex_);
-    std::size_t queued_ GUARDED_BY(stateMutex_) = 0;
-    // The last track to leave current_: the one an early track follows, whose last frames the position still shows.
-    Segment lastPlayed_ GUARDED_BY(stateMutex_);
-    // The early track's estimate and when its first frame is heard, by the callback, for the take-over and for the
-    // end of the track before it.
-    PlaybackPosition::Estimate nextEstimate_ GUARDED_BY(stateMutex_);
-    std::atomic<std::int64_t> nextHeardMicros_{-1};
-    bool nextHeardToTell_ = false;  // callback only: wake the decode thread to report that end
-    // Callback only: frames ever handed to the device.
-    std::int64_t deviceFrames_ = 0;
+    // What the callback plays.
+    Playout playout_;
     // Output clock of the last callback.
     std::atomic<std::int64_t> lastCallbackMicros_{0};
 
