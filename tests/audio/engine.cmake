@@ -2,6 +2,7 @@
 # The engine on a virtual clock, the ring buffer, and one pass through real SDL (disk driver).
 tamro_add_test(engine_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ring_buffer_test.cpp ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/playback_position_test.cpp ${CMAKE_CURRENT_LIST_DIR}/end_clock_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/sdl_output_test.cpp
   LIBS tamro_audio)
 # The opening of a real sound server's stream.

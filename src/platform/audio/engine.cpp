@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace tamro::audio {
@@ -16,39 +17,6 @@ std::size_t ringFramesFor(const OutputFormat& format) { return static_cast<std::
 // Frames decoded per step; the UI thread waits at most for one step when it seeks or loads.
 constexpr std::size_t decodeChunkFrames = 4096;
 
-// How long the output rests (nothing of a track in it) before the device is closed: enough for the tail to be
-// heard and for a Stop followed by Play not to reopen, and short enough that the sound server idles within a
-// second of the stop.
-constexpr std::int64_t closeAfterRestMicros = 500'000;
-
-// The published position: frame (34 bits: 99 hours at 48 kHz) | gliding flag | clock in µs, modulo 2^29
-// (nine minutes; only differences over one device buffer are taken).
-constexpr int frameShift = 30;
-constexpr std::uint64_t glidingBit = std::uint64_t{1} << 29;
-constexpr std::uint64_t clockMask = glidingBit - 1;
-constexpr std::int64_t maxFrame = (std::int64_t{1} << 34) - 1;
-
-std::uint64_t frozenAt(std::int64_t frame)
-{
-    return static_cast<std::uint64_t>(std::clamp<std::int64_t>(frame, 0, maxFrame)) << frameShift;
-}
-std::uint64_t glidingFrom(std::int64_t frame, std::int64_t clockMicros)
-{
-    return frozenAt(frame) | glidingBit | (static_cast<std::uint64_t>(clockMicros) & clockMask);
-}
-std::int64_t frameOf(std::uint64_t published) { return static_cast<std::int64_t>(published >> frameShift); }
-
-// An end mark: a ring index (48 bits: 185 years at 48 kHz) tagged with a 16-bit generation.
-constexpr std::uint64_t noMark = ~std::uint64_t{0};
-constexpr std::uint64_t markIndexMask = (std::uint64_t{1} << 48) - 1;
-std::uint64_t markOf(std::uint16_t generation, std::uint64_t index)
-{
-    return (std::uint64_t{generation} << 48) | (index & markIndexMask);
-}
-std::uint64_t indexOf(std::uint64_t mark) { return mark & markIndexMask; }
-
-std::string lostDescription(const std::string& reason) { return "The audio device was lost: " + reason; }
-
 }  // namespace
 
 Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, PostToUi postToUi)
@@ -58,8 +26,10 @@ Engine::Engine(std::unique_ptr<AudioOutput> output, DecoderFactory openDecoder, 
       postToUi_(std::move(postToUi)),
       ring_(ringFramesFor(format_), format_.channels),
       scratch_(decodeChunkFrames * static_cast<std::size_t>(format_.channels)),
-      glideMicros_(output_->periodFrames() * 1'000'000 / static_cast<std::size_t>(format_.sampleRate)),
-      glideLimitMicros_(glideMicros_)
+      endClock_(output_->periodFrames(), periodMicros()),
+      lease_(*output_),
+      playout_(*output_, ring_, position_, lease_),
+      position_(format_.sampleRate, output_->periodFrames())
 {
     if (!openDecoder_ || !postToUi_)
         throw Failure("The audio engine needs a decoder factory and a way to reach the UI thread");
@@ -76,9 +46,7 @@ Engine::~Engine()
     }
     wakeDecoder_.post();
     decodeThread_.join();
-    Lock lock(deviceMutex_);
-    output_->close();
-    deviceOpen_ = false;
+    lease_.close();
 }
 
 std::int64_t Engine::periodMicros() const
@@ -97,7 +65,7 @@ void Engine::setFileName(const std::string& path)
     if (!decoder)
         throw Failure("Cannot open '" + path + "': no decoder understands it");
     const std::int64_t length = std::max<std::int64_t>(decoder->lengthFrames(), 0);
-    // Right after the end of a track (the advance), the new one follows the tail still in the ring.
+    // Right after the end of a track (the advance), the new one follows the last frames still queued in the ring.
     const bool follow = loaded_ && ended_;
     {
         Lock lock(decodeMutex_);
@@ -111,7 +79,7 @@ void Engine::setFileName(const std::string& path)
         else
             beginSegment(0, true);
     }
-    // A track that follows is not heard before the tail: no need to wait for its first buffer.
+    // A track that follows is not heard before the last frames queued ahead of it: no need to wait for its first buffer.
     startPlaying(!follow);
     // The old decoder closes here, outside the locks.
 }
@@ -121,15 +89,10 @@ void Engine::play()
     if (!loaded_)
         return;
     if (playing_) {
-        bool lost = false;
-        {
-            Lock lock(deviceMutex_);
-            lost = deviceOpen_ && !output_->lostReason().empty();
-        }
-        if (!lost)
+        if (!lease_.lost())
             return;
     }
-    const std::int64_t at = frameOf(heard_.load(std::memory_order_relaxed));
+    const std::int64_t at = position_.frame();
     {
         Lock lock(decodeMutex_);
         dropNext(false);
@@ -154,51 +117,10 @@ double Engine::length() { return static_cast<double>(lengthFrames_) / format_.sa
 
 double Engine::position()
 {
-    const std::uint64_t published = heard_.load(std::memory_order_acquire);
-    std::int64_t frame = frameOf(published);
-    if (published & glidingBit) {
-        // Between two callbacks the device plays on: add the time since the last one, at most one buffer (or
-        // the rest of the tail while the output rests behind it).
-        // A glide may start in the future (a track queued behind another's tail): a negative difference,
-        // that is the upper half of the clock's range, means not yet.
-        const std::uint64_t elapsed = (static_cast<std::uint64_t>(output_->clockMicros()) - published) & clockMask;
-        const std::uint64_t limit = glideLimitMicros_.load(std::memory_order_relaxed);
-        if (elapsed < (clockMask >> 1)) {
-            frame += static_cast<std::int64_t>(std::min(elapsed, limit)) * format_.sampleRate / 1'000'000;
-            // A glide that has run its course is frozen where it stopped, before the clock field wraps round
-            // (the output may rest for minutes behind a track's tail). A callback publishing meanwhile wins.
-            if (elapsed >= limit) {
-                std::uint64_t expected = published;
-                heard_.compare_exchange_strong(expected, frozenAt(frame), std::memory_order_relaxed);
-            }
-        }
-    }
-    return static_cast<double>(std::min(frame, lengthFrames_)) / format_.sampleRate;
+    return static_cast<double>(std::min(position_.frameAt(output_->clockMicros()), lengthFrames_)) / format_.sampleRate;
 }
 
-MediaPlayer::Motion Engine::motion()
-{
-    const std::uint64_t seen = heard_.load();
-    plannedFrom_.store(seen, std::memory_order_relaxed);
-    Motion now = motionOf(seen);
-    if (now.moving)
-        return now;
-    stillSeen_.store(true);
-    const std::uint64_t again = heard_.load();
-    plannedFrom_.store(again, std::memory_order_relaxed);
-    return motionOf(again);
-}
-
-MediaPlayer::Motion Engine::motionOf(std::uint64_t published) const
-{
-    if (!(published & glidingBit))
-        return {};
-    const std::uint64_t clock = static_cast<std::uint64_t>(output_->clockMicros());
-    const std::uint64_t elapsed = (clock - published) & clockMask;
-    if (elapsed >= (clockMask >> 1))  // the glide starts later, as in position()
-        return {true, static_cast<double>((published - clock) & clockMask) / 1e6};
-    return {elapsed < glideLimitMicros_.load(std::memory_order_relaxed), 0.0};
-}
+MediaPlayer::Motion Engine::motion() { return position_.motionAt(output_->clockMicros()); }
 
 void Engine::setPosition(double seconds)
 {
@@ -236,7 +158,7 @@ void Engine::expectNext(const std::string& path)
         next_.expected = path;
         // Another file is expected now: an early track nobody hears yet goes (the track before it then ends as
         // it would without one); one already heard stays, for the advance to replace.
-        if (next_.started && next_.path != path)
+        if (next_.state != Early::none && next_.path != path)
             dropNext(true);
     }
     wakeDecoder_.post();
@@ -249,20 +171,13 @@ bool Engine::takeOverNext(const std::string& path)
     std::unique_ptr<Decoder> ended;  // closed outside the lock
     {
         Lock lock(decodeMutex_);
-        if (!next_.started || next_.path != path)
+        if (next_.state == Early::none || next_.path != path)
             return false;
         ended = std::move(next_.endingDecoder);
-        next_.started = false;
+        next_.state = Early::none;
         lengthFrames_ = next_.length;
         loadedFile_ = path;
-        Lock state(stateMutex_);
-        Segment& s = queued_ > 0 && queue_[queued_ - 1].early ? queue_[queued_ - 1] : current_;
-        s.early = false;
-        // From here on the position is the new track's: where the callbacks have it, once it is heard.
-        if (s.consumed > 0)
-            publish(nextCourse_, s.id);
-        else
-            heard_.store(frozenAt(0));
+        playout_.takeOverEarly();
     }
     playing_ = true;
     ended_ = false;
@@ -272,39 +187,24 @@ bool Engine::takeOverNext(const std::string& path)
 
 void Engine::dropNext(bool unlessHeard)
 {
-    if (!next_.started)
+    if (next_.state == Early::none)
         return;
+    const Playout::Drop drop = playout_.dropEarly(unlessHeard, EndClock::indexOf(next_.ending.mark), next_.endingId);
+    if (drop == Playout::Drop::kept)
+        return;
+    if (drop == Playout::Drop::cut)
+        endClock_.restore(next_.ending.mark);
+    else
+        endClock_.clear();
     std::unique_ptr<Decoder> early;
-    {
-        Lock lock(stateMutex_);
-        const bool queued = queued_ > 0 && queue_[queued_ - 1].early;
-        if (queued && queue_[queued_ - 1].consumed == 0) {
-            // Nothing of it went out: the ring ends with the track before it again, as if it had never come.
-            --queued_;
-            ring_.truncate(indexOf(next_.ending.mark));
-            endMark_.store(next_.ending.mark, std::memory_order_release);
-            decoderDone_.store(true, std::memory_order_release);
-        } else if (unlessHeard) {
-            return;
-        } else {
-            // Some of it was heard: the track before it has all gone out, and nothing plays after it.
-            ring_.reset();
-            current_ = Segment{};
-            current_.id = next_.endingId;
-            queued_ = 0;
-            endMark_.store(noMark, std::memory_order_relaxed);
-        }
-        wantsFrames_.store(current_.playing || queued_ > 0, std::memory_order_release);
-    }
     early = std::move(decoder_);
     decoder_ = std::move(next_.endingDecoder);
     decoding_ = next_.ending;
     // The early track's id was never the UI thread's: the end still to come is the track before it's.
     segmentId_ = next_.endingId;
-    if (next_.endPosted)
+    if (next_.state == Early::previousEnded)
         decoding_.endPosted = true;
-    next_.started = false;
-    nextHeardMicros_.store(-1, std::memory_order_relaxed);
+    next_.state = Early::none;
 }
 
 void Engine::setDeviceLostHandler(std::function<void(const std::string&)> handler)
@@ -320,7 +220,7 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
     // else may ask for while the output's clock stands still.
     const std::uint64_t from = turns_;
     wakeDecoder_.post();
-    while (turns_ == from || !settled()) {
+    while (turns_ == from || !caughtUp()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         // The decode thread may sleep towards a time on the output's clock, which a test moves by hand.
@@ -330,7 +230,7 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
     return true;
 }
 
-void Engine::beginSegment(std::int64_t frame, bool playing)
+void Engine::restartDecoding(std::int64_t frame, bool playing)
 {
     ++segmentId_;  // any end-of-track event still on its way belongs to an older segment and is dropped
     decoder_->seek(frame);
@@ -338,24 +238,17 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
     decoding_.id = segmentId_;
     decoding_.active = playing;  // a stopped track is decoded when it plays, from where it plays
     decoding_.startedMicros = output_->clockMicros();
-    decoderDone_.store(false, std::memory_order_relaxed);
-    endMark_.store(noMark, std::memory_order_relaxed);
-    next_.started = false;  // the UI thread dropped it first (dropNext)
-    {
-        // The callback holds this lock while it reads the ring, and the decode thread is parked by
-        // decodeMutex_: nobody touches the ring while it is emptied.
-        Lock lock(stateMutex_);
-        ring_.reset();
-        current_ = Segment{};
-        current_.id = segmentId_;
-        current_.base = frame;
-        current_.end = lengthFrames_;
-        current_.limit = lengthFrames_ - frame;
-        current_.playing = playing;
-        queued_ = 0;
-        wantsFrames_.store(playing, std::memory_order_release);
-        heard_.store(frozenAt(frame), std::memory_order_relaxed);
-    }
+    playout_.setDecoderDone(false);
+    endClock_.clear();
+}
+
+void Engine::beginSegment(std::int64_t frame, bool playing)
+{
+    restartDecoding(frame, playing);
+    next_.state = Early::none;  // the UI thread dropped it first (dropNext)
+    // The decode thread is parked by decodeMutex_, the callback by the playout's lock: nobody touches the ring
+    // while it is emptied.
+    playout_.begin(segmentId_, frame, lengthFrames_, playing);
     playing_ = playing;
     ended_ = false;
 }
@@ -363,7 +256,7 @@ void Engine::beginSegment(std::int64_t frame, bool playing)
 void Engine::queueSegment()
 {
     if (queueBehind(lengthFrames_, false)) {
-        heard_.store(frozenAt(0), std::memory_order_relaxed);
+        position_.freeze(0);
     } else {
         beginSegment(0, true);  // more tracks within one device buffer than the queue holds: start this one afresh
     }
@@ -373,38 +266,12 @@ void Engine::queueSegment()
 
 bool Engine::queueBehind(std::int64_t length, bool early)
 {
-    {
-        // Only the callback takes from the queue meanwhile, and anyone adding to it holds decodeMutex_.
-        Lock lock(stateMutex_);
-        if (queued_ == queue_.size())
-            return false;
-    }
+    if (playout_.queueFull())
+        return false;
     const std::uint64_t finished = decoding_.id;
     const std::int64_t written = decoding_.written;
-    ++segmentId_;
-    decoder_->seek(0);
-    decoding_ = Decoding{};
-    decoding_.id = segmentId_;
-    decoding_.active = true;
-    decoding_.startedMicros = output_->clockMicros();
-    decoderDone_.store(false, std::memory_order_relaxed);
-    endMark_.store(noMark, std::memory_order_relaxed);
-    Lock lock(stateMutex_);
-    // The track that ended is all in the ring by now: from here on the ring also holds the next one, so the
-    // callback must know exactly where the first one stops.
-    Segment& last = queued_ > 0 ? queue_[queued_ - 1] : current_;
-    if (last.id == finished && !last.exact) {
-        last.limit = std::min(last.limit, written);
-        last.exact = true;
-    }
-    Segment& s = queue_[queued_++];
-    s = Segment{};
-    s.id = segmentId_;
-    s.end = length;
-    s.limit = length;
-    s.playing = true;
-    s.early = early;
-    wantsFrames_.store(true, std::memory_order_release);
+    restartDecoding(0, true);
+    playout_.queue(segmentId_, length, early, finished, written);
     return true;
 }
 
@@ -420,30 +287,15 @@ void Engine::startPlaying(bool waitForFirstBuffer)
             buffered_.wait_for(decodeMutex_, std::chrono::milliseconds(20));
     }
     try {
-        openDevice();
+        lease_.open();
     } catch (const Failure& failure) {
         {
             Lock lock(decodeMutex_);
-            beginSegment(frameOf(heard_.load(std::memory_order_relaxed)), false);
+            beginSegment(position_.frame(), false);
         }
         reportNoSound(failure.what());
         throw;
     }
-}
-
-void Engine::openDevice()
-{
-    Lock lock(deviceMutex_);
-    if (deviceOpen_ && !output_->lostReason().empty()) {
-        output_->close();
-        deviceOpen_ = false;
-    }
-    if (deviceOpen_)
-        return;
-    restingSinceMicros_.store(-1, std::memory_order_relaxed);
-    output_->open();
-    deviceOpen_ = true;
-    lostReported_ = false;
 }
 
 void Engine::reportNoSound(const std::string& description)
@@ -458,7 +310,7 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
 {
     {
         Lock lock(decodeMutex_);
-        const bool early = next_.started && next_.endingId == segmentId;
+        const bool early = next_.state != Early::none && next_.endingId == segmentId;
         if (!early && segmentId != segmentId_)
             return;  // replaced, stopped or sought since the end was seen
     }
@@ -474,7 +326,7 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
     }
     // The advance loaded another file, or none: the early track goes, and the track before it has ended.
     Lock lock(decodeMutex_);
-    if (next_.started && next_.endingId == segmentId)
+    if (next_.state != Early::none && next_.endingId == segmentId)
         dropNext(false);
 }
 
@@ -482,223 +334,28 @@ void Engine::onTrackEnded(std::uint64_t segmentId)
 
 bool Engine::render(std::span<float> out)
 {
-    const std::size_t channels = static_cast<std::size_t>(format_.channels);
-    const std::size_t frames = out.size() / channels;
-    if (!stateMutex_.try_lock()) {
-        // The UI thread is switching segments this very moment: a buffer of silence, and on.
-        std::fill(out.begin(), out.end(), 0.0f);
-        deviceFrames_ += static_cast<std::int64_t>(frames);
-        signalDecodeThread(true);
-        return true;
-    }
-    std::size_t filled = 0;
-    std::uint64_t ended = 0;  // the track whose last frames went out in this buffer
-    for (;;) {
-        filled = take(out, filled);
-        if (current_.playing && current_.handedOut) {
-            // Every frame of it is in the device: it has played to its end as far as the engine is concerned.
-            current_.playing = false;
-            ended = current_.id;
-        }
-        if (current_.playing || queued_ == 0 || filled == frames)
-            break;
-        // The next track's frames follow the tail in the ring, and so in this buffer.
-        tail_ = current_;
-        current_ = queue_[0];
-        std::move(queue_.begin() + 1, queue_.begin() + static_cast<std::ptrdiff_t>(queued_), queue_.begin());
-        --queued_;
-    }
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(filled * channels), out.end(), 0.0f);
-    deviceFrames_ += static_cast<std::int64_t>(frames);
-    if (publishHeard(ended))
+    const Playout::Rendered r = playout_.render(out);
+    if (r.tellMotion)
         motionToPost_.store(true, std::memory_order_release);
-    const bool active = current_.playing || queued_ > 0;
-    wantsFrames_.store(active, std::memory_order_relaxed);
-    stateMutex_.unlock();
-    signalDecodeThread(active);
-    return active;
+    signalDecodeThread(r.active, r.nextHeard);
+    return r.active;
 }
 
-std::size_t Engine::take(std::span<float> out, std::size_t filled)
-{
-    Segment& s = current_;
-    if (!s.playing || s.handedOut)
-        return filled;
-    const std::size_t channels = static_cast<std::size_t>(format_.channels);
-    const std::size_t frames = out.size() / channels;
-    const std::size_t want =
-        std::min(frames - filled, static_cast<std::size_t>(std::max<std::int64_t>(s.limit - s.consumed, 0)));
-    const bool done = s.exact || decoderDone_.load(std::memory_order_acquire);
-    // A track starts only once the ring holds what this buffer has room for, so that its start has no hole.
-    if (s.consumed == 0 && want > 0 && ring_.readable() < want && !done)
-        return filled;
-    const std::size_t got = ring_.read(out.subspan(filled * channels, want * channels));
-    s.consumed += static_cast<std::int64_t>(got);
-    filled += got;
-    if (got > 0)
-        s.lastRealEnd = deviceFrames_ + static_cast<std::int64_t>(filled);
-    // Done when the limit is reached, or when the decoder ended early (a corrupt tail) and all it gave is out.
-    if (s.consumed >= s.limit || (!s.exact && got < want && done && ring_.readable() == 0))
-        s.handedOut = true;
-    return filled;
-}
-
-Engine::Course Engine::courseOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const
-{
-    // Track frames handed out after the point being heard now; more than were handed out while the device
-    // still sounds what came before them (the previous track's tail).
-    const std::int64_t ahead = s.lastRealEnd - heardDevice;
-    const std::int64_t unheard = std::clamp<std::int64_t>(ahead, 0, s.consumed);
-    // Playing, the glide starts once the track's first frame is due. No callback may come until the next
-    // track once the last frame is out: then it glides through the tail to the length (rounded up to whole
-    // microseconds, which still gives less than one frame more); a track that decoded short ends at its length
-    // all the same.
-    Course c;
-    c.frame = s.playing ? s.base + s.consumed - unheard : s.end - unheard;
-    c.start = s.playing ? now + micros(std::max<std::int64_t>(ahead - s.consumed, 0)) : now;
-    c.glideEnd = s.playing ? s.base + s.consumed : s.end;
-    c.playing = s.playing;
-    c.stillToHear = unheard > 0;
-    return c;
-}
-
-std::int64_t Engine::micros(std::int64_t frames) const
-{
-    const auto rate = static_cast<std::int64_t>(format_.sampleRate);
-    return (frames * 1'000'000 + rate - 1) / rate;
-}
-
-std::uint64_t Engine::glideLimitOf(const Course& c) const
-{
-    // It glides on until all that was handed out is heard: a callback that comes late finds it where the
-    // device is, not stopped. Playing, at least one buffer, as the device may hold more than it says.
-    const auto limit = static_cast<std::uint64_t>(micros(c.glideEnd - c.frame));
-    return c.playing ? std::max(limit, glideMicros_) : limit;
-}
-
-std::uint64_t Engine::publish(const Course& c, std::uint64_t segment)
-{
-    const std::uint64_t limit = glideLimitOf(c);
-    glideLimitMicros_.store(limit, std::memory_order_relaxed);
-    const std::uint64_t course = glidingFrom(c.frame, c.start);
-    heard_.store(course);
-    lastCourse_ = course;
-    lastCourseSegment_ = segment;
-    lastCourseLimit_ = limit;
-    return course;
-}
-
-bool Engine::publishHeard(std::uint64_t ended)
-{
-    // A track queued behind the tail reads its start until its first frame is handed out.
-    const Segment* queuedOrCurrent = queued_ > 0 ? &queue_[queued_ - 1] : &current_;
-    const std::int64_t heardDevice = deviceFrames_ - output_->delayFrames();
-    const std::int64_t now = output_->clockMicros();
-    if (queuedOrCurrent->early) {
-        // Started before the advance loaded it: its course waits for the take-over, and the UI thread goes on
-        // seeing the track before it. The end of that one is reported as this one's first frame is heard.
-        const Segment& early = *queuedOrCurrent;
-        if (early.consumed > 0) {
-            nextCourse_ = courseOf(early, heardDevice, now);
-            if (nextHeardMicros_.load(std::memory_order_relaxed) < 0) {
-                // Its first frame went out in this buffer, behind the tail's last ones. The device may hold more
-                // before this buffer than it tells (at PulseAudio it says too much, by up to a buffer): the end
-                // is reported as if it held nothing, the earliest the new track can be heard, and so never after
-                // it and at most what the device holds before it.
-                const std::int64_t bufferStart = deviceFrames_ - static_cast<std::int64_t>(output_->periodFrames());
-                const std::int64_t before = std::max<std::int64_t>(early.lastRealEnd - early.consumed - bufferStart, 0);
-                nextHeardMicros_.store(now + micros(before), std::memory_order_release);
-                nextHeardToTell_ = true;
-            }
-        }
-        queuedOrCurrent = queued_ > 1 ? &queue_[queued_ - 2] : queued_ == 1 ? &current_ : &tail_;
-    }
-    const Segment& s = *queuedOrCurrent;
-    if (!s.playing && s.id != ended)
-        return false;  // stopped, sought while stopped, or over: the UI thread or an earlier callback published it
-    if (s.playing && s.consumed == 0) {
-        heard_.store(frozenAt(s.base), std::memory_order_release);  // nothing of it is in the device yet
-        return false;
-    }
-    Course c = courseOf(s, heardDevice, now);
-    // The device calls back unevenly, and its delay is only estimated from when it calls: a course behind the
-    // one published before would step the position back. It goes on along that one, as long as it leads by
-    // less than half a buffer (more is no longer jitter: the device fell behind the clock).
-    const std::uint64_t previous = heard_.load(std::memory_order_relaxed);
-    if (c.start == now && previous == lastCourse_ && lastCourseSegment_ == s.id && (previous & glidingBit)) {
-        const std::uint64_t elapsed = (static_cast<std::uint64_t>(now) - previous) & clockMask;
-        if (elapsed < (clockMask >> 1)) {
-            const auto glided = static_cast<std::int64_t>(std::min(elapsed, lastCourseLimit_));
-            const std::int64_t before =
-                std::min(c.glideEnd, frameOf(previous) + glided * format_.sampleRate / 1'000'000);
-            if (before > c.frame && before - c.frame <= static_cast<std::int64_t>(output_->periodFrames() / 2))
-                c.frame = before;
-        }
-    }
-    const std::uint64_t course = publish(c, s.id);
-    if (!s.playing && !c.stillToHear)
-        return false;  // the tail is already heard: nothing moves
-    // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.
-    if (stillSeen_.load() && stillSeen_.exchange(false))
-        return true;
-    // A course ahead of the one the UI thread planned its next tick from: it would show the next second late.
-    std::uint64_t planned = plannedFrom_.load(std::memory_order_relaxed);
-    if (!(planned & glidingBit) || leadMicros(course, planned) <= stepNoticeMicros)
-        return false;
-    // Told once: the next callback on the same course finds it planned from.
-    return plannedFrom_.compare_exchange_strong(planned, course, std::memory_order_relaxed);
-}
-
-std::int64_t Engine::leadMicros(std::uint64_t course, std::uint64_t other) const
-{
-    // Both glide at one second per second: the difference of their frames less that of their clocks (the clock
-    // field wraps round; only differences of minutes at most are taken).
-    auto later = static_cast<std::int64_t>((course - other) & clockMask);
-    if (later >= static_cast<std::int64_t>(clockMask >> 1))
-        later -= static_cast<std::int64_t>(clockMask) + 1;
-    return (frameOf(course) - frameOf(other)) * 1'000'000 / format_.sampleRate - later;
-}
-
-void Engine::signalDecodeThread(bool active)
+void Engine::signalDecodeThread(bool active, bool nextHeard)
 {
     const std::int64_t now = output_->clockMicros();
     lastCallbackMicros_.store(now, std::memory_order_relaxed);
     bool wake = false;
-    if (active)
-        restingSinceMicros_.store(-1, std::memory_order_relaxed);
-    else if (restingSinceMicros_.load(std::memory_order_relaxed) < 0) {
-        restingSinceMicros_.store(now, std::memory_order_relaxed);
-        wake = true;  // to close the device once it has rested
-    }
-    if (!decoderDone_.load(std::memory_order_relaxed) && ring_.writable() >= ring_.capacity() / 2)
+    if (lease_.onCallback(active, now))
+        wake = true;  // to close the device once it has been idle long enough
+    if (!playout_.decoderDone() && ring_.writable() >= ring_.capacity() / 2)
         wake = true;
     if (motionToPost_.load(std::memory_order_relaxed))
         wake = true;  // the decode thread posts the motion handler
-    if (nextHeardToTell_) {
-        nextHeardToTell_ = false;
+    if (nextHeard)
         wake = true;  // the decode thread reports the end of the track before the early one
-    }
-    // The end of the track being decoded: when its last frame goes out in the next buffer, it is due a quarter
-    // of a buffer before that buffer is asked for, time enough for the advance to load the next track behind
-    // it; and once its last frame is out, at once.
-    const std::uint64_t mark = endMark_.load(std::memory_order_acquire);
-    if (mark != noMark) {
-        const std::uint64_t end = indexOf(mark);
-        const std::uint64_t read = ring_.readIndex();
-        std::int64_t due = -1;
-        if (read >= end && endOutSeen_ != mark) {
-            endOutSeen_ = endNearSeen_ = mark;
-            due = now;
-        } else if (read < end && end - read <= output_->periodFrames() && endNearSeen_ != mark) {
-            endNearSeen_ = mark;
-            due = now + periodMicros() - periodMicros() / 4;
-        }
-        if (due >= 0) {
-            endDueMicros_.store(due, std::memory_order_relaxed);
-            endDueFor_.store(mark, std::memory_order_release);
-            wake = true;
-        }
-    }
+    if (endClock_.onCallback(ring_.readIndex(), now))
+        wake = true;  // the decode thread posts the end when it is due
     if (wake)
         wakeDecoder_.post();
 }
@@ -709,19 +366,10 @@ void Engine::decodeLoop()
 {
     for (;;) {
         std::vector<std::function<void()>> posts;
-        std::int64_t lookAt = -1;
-        {
-            Lock lock(decodeMutex_);
-            if (quit_)
-                return;
-            lookAt = decodeTurn(posts);
-            if (motionToPost_.exchange(false, std::memory_order_acq_rel))
-                posts.push_back([this, alive = alive_] {
-                    if (*alive && motionHandler_)
-                        motionHandler_();
-                });
-            postsInFlight_ += static_cast<int>(posts.size());
-        }
+        const std::optional<std::int64_t> turn = decodeTurn(posts);
+        if (!turn)
+            return;
+        std::int64_t lookAt = *turn;
         // Outside the lock: a test may run what is posted at once, and it calls back into the engine.
         for (auto& post : posts)
             postToUi_(std::move(post));
@@ -731,7 +379,10 @@ void Engine::decodeLoop()
         }
         buffered_.notify_all();
 
-        const std::int64_t closeAt = closeIfRested();
+        const DeviceLease::Check device = lease_.closeIfIdle();
+        if (!device.lost.empty())
+            reportNoSound(device.lost);
+        const std::int64_t closeAt = device.lookAt;
         {
             Lock lock(decodeMutex_);
             ++turns_;
@@ -746,124 +397,166 @@ void Engine::decodeLoop()
     }
 }
 
-std::int64_t Engine::decodeTurn(std::vector<std::function<void()>>& posts)
+std::optional<std::int64_t> Engine::decodeTurn(std::vector<std::function<void()>>& posts)
 {
-    while (!quit_ && decoder_ && decoding_.active && !decoding_.done && ring_.writable() > 0) {
-        fillRing(decodeChunkFrames);
-        // A track's first device buffer in one go: the callback starts a track only once that much is there.
-        if (decoding_.written < static_cast<std::int64_t>(output_->periodFrames()))
-            continue;
+    for (;;) {
+        {
+            Lock lock(decodeMutex_);
+            if (quit_)
+                return std::nullopt;
+            if (!fillStep())
+                break;
+        }
         // Let a waiting UI thread in between steps, and tell it about the first buffer.
-        decodeMutex_.unlock();
         buffered_.notify_all();
         std::this_thread::yield();
-        decodeMutex_.lock();
     }
-    if (next_.started)
+    std::optional<NextOpening> opening;
+    {
+        Lock lock(decodeMutex_);
+        if (quit_)
+            return std::nullopt;
+        const std::int64_t lookAt = afterFill(posts, opening);
+        if (!opening)
+            return collectPosts(posts, lookAt);
+    }
+    // A file that takes long to open (a SoundFont to load) keeps neither the UI thread nor the ring waiting.
+    std::unique_ptr<Decoder> decoder;
+    try {
+        decoder = openDecoder_(opening->path, format_);
+    } catch (const std::exception&) {
+        // Not started early: the advance's own load meets the same failure and reports it as it does.
+    }
+    Lock lock(decodeMutex_);
+    if (quit_)
+        return std::nullopt;
+    if (startNext(std::move(decoder), *opening))
+        return collectPosts(posts, output_->clockMicros());  // fill the ring with it, then look again
+    // Another track meanwhile: look at it at once.
+    return collectPosts(posts, decoding_.id == opening->id ? postEndWhenDue(posts) : output_->clockMicros());
+}
+
+bool Engine::fillStep()
+{
+    while (decoder_ && decoding_.active && !decoding_.done && ring_.writable() > 0) {
+        fillRing(decodeChunkFrames);
+        // A track's first device buffer in one go: the callback starts a track only once that much is there.
+        if (decoding_.written >= static_cast<std::int64_t>(output_->periodFrames()))
+            return true;
+    }
+    return false;
+}
+
+std::int64_t Engine::collectPosts(std::vector<std::function<void()>>& posts, std::int64_t lookAt)
+{
+    if (motionToPost_.exchange(false, std::memory_order_acq_rel))
+        posts.push_back([this, alive = alive_] {
+            if (*alive && motionHandler_)
+                motionHandler_();
+        });
+    postsInFlight_ += static_cast<int>(posts.size());
+    return lookAt;
+}
+
+std::int64_t Engine::afterFill(std::vector<std::function<void()>>& posts, std::optional<NextOpening>& opening)
+{
+    if (next_.state != Early::none)
         return announceNext(posts);  // the early track's own end waits until the UI thread has taken it over
     if (!decoding_.active || !decoding_.done || decoding_.endPosted)
         return -1;
-    if (decoding_.mark == noMark) {
-        // All of it is in the ring: from now on the callback can tell when its end is near.
-        decoding_.mark = markOf(++endGeneration_, ring_.writeIndex());
-        endMark_.store(decoding_.mark, std::memory_order_release);
-        const std::uint64_t end = indexOf(decoding_.mark);
-        const std::uint64_t read = ring_.readIndex();
-        // Already within the next buffer (a short track, or a late decoder): due as the callback would say,
-        // counting from its last call, or from the start of the track if none came since.
-        if (end - std::min(end, read) <= output_->periodFrames())
-            decoding_.due = std::max(lastCallbackMicros_.load(std::memory_order_relaxed), decoding_.startedMicros)
-                            + periodMicros() - periodMicros() / 4;
+    if (decoding_.mark == EndClock::none) {
+        // All of it is in the ring: from now on the callback can tell when its end is near. Already within the
+        // next buffer, it is due counting from the callback's last call, or from the start of the track if none
+        // came since.
+        decoding_.mark = endClock_.mark(ring_.writeIndex());
+        decoding_.due = endClock_.dueWhenMarked(
+            decoding_.mark, ring_.readIndex(),
+            std::max(lastCallbackMicros_.load(std::memory_order_relaxed), decoding_.startedMicros));
     }
-    if (startNext())
-        return output_->clockMicros();  // fill the ring with it, then look again
-    if (endDueFor_.load(std::memory_order_acquire) == decoding_.mark) {
-        const std::int64_t due = endDueMicros_.load(std::memory_order_relaxed);
-        decoding_.due = decoding_.due < 0 ? due : std::min(decoding_.due, due);
-    }
+    opening = nextToOpen();
+    if (opening)
+        return -1;
+    return postEndWhenDue(posts);
+}
+
+std::int64_t Engine::postEndWhenDue(std::vector<std::function<void()>>& posts)
+{
+    decoding_.due = endClock_.due(decoding_.mark, decoding_.due);
     if (decoding_.due < 0)
         return -1;  // the callback wakes this thread when the end comes near
     if (output_->clockMicros() < decoding_.due)
         return decoding_.due;
     decoding_.endPosted = true;
-    posts.push_back([this, alive = alive_, id = decoding_.id] {
-        if (*alive)
-            onTrackEnded(id);
-    });
+    postEnd(posts, decoding_.id);
     return -1;
+}
+
+void Engine::postEnd(std::vector<std::function<void()>>& posts, std::uint64_t segmentId)
+{
+    posts.push_back([this, alive = alive_, segmentId] {
+        if (*alive)
+            onTrackEnded(segmentId);
+    });
 }
 
 std::int64_t Engine::announceNext(std::vector<std::function<void()>>& posts)
 {
-    if (next_.endPosted)
+    if (next_.state == Early::previousEnded)
         return -1;
-    const std::int64_t heardAt = nextHeardMicros_.load(std::memory_order_acquire);
+    const std::int64_t heardAt = playout_.nextHeardMicros();
     if (heardAt < 0)
         return -1;  // the callback wakes this thread once the early track's first frame is out
     if (output_->clockMicros() < heardAt)
         return heardAt;
-    next_.endPosted = true;
-    posts.push_back([this, alive = alive_, id = next_.endingId] {
-        if (*alive)
-            onTrackEnded(id);
-    });
+    next_.state = Early::previousEnded;
+    postEnd(posts, next_.endingId);
     return -1;
 }
 
-bool Engine::startNext()
+std::optional<Engine::NextOpening> Engine::nextToOpen()
 {
-    const std::uint64_t id = decoding_.id;
-    const std::string path = next_.expected;
-    const std::uint64_t end = indexOf(decoding_.mark);
-    if (path.empty() || (next_.triedFor == id && next_.triedPath == path) || ring_.readIndex() >= end)
-        return false;
-    next_.triedFor = id;
-    next_.triedPath = path;
-    std::unique_ptr<Decoder> decoder;
-    // A file that takes long to open (a SoundFont to load) keeps neither the UI thread nor the ring waiting.
-    decodeMutex_.unlock();
-    try {
-        decoder = openDecoder_(path, format_);
-    } catch (const std::exception&) {
-        // Not started early: the advance's own load meets the same failure and reports it as it does.
-    }
-    decodeMutex_.lock();
-    // Only what stopped, sought, loaded or expected meanwhile changes the plan; or a tail that has all gone out.
-    if (!decoder || quit_ || decoding_.id != id || decoding_.endPosted || next_.expected != path
-        || ring_.readIndex() >= end)
+    const NextOpening opening{decoding_.id, next_.expected, EndClock::indexOf(decoding_.mark)};
+    if (opening.path.empty() || (next_.triedFor == opening.id && next_.triedPath == opening.path)
+        || ring_.readIndex() >= opening.end)
+        return std::nullopt;
+    next_.triedFor = opening.id;
+    next_.triedPath = opening.path;
+    return opening;
+}
+
+bool Engine::startNext(std::unique_ptr<Decoder> decoder, const NextOpening& opening)
+{
+    // Only what stopped, sought, loaded or expected meanwhile changes the plan; or a track before it that has all gone out.
+    if (!decoder || decoding_.id != opening.id || decoding_.endPosted || next_.expected != opening.path
+        || ring_.readIndex() >= opening.end)
         return false;
     NextTrack& n = next_;
-    n.path = path;
+    n.path = opening.path;
     n.length = std::max<std::int64_t>(decoder->lengthFrames(), 0);
-    n.endingId = id;
+    n.endingId = opening.id;
     n.ending = decoding_;
-    n.endPosted = false;
     n.endingDecoder = std::move(decoder_);
     decoder_ = std::move(decoder);
-    nextHeardMicros_.store(-1, std::memory_order_relaxed);
+    playout_.forgetNextHeard();
     if (!queueBehind(n.length, true)) {
         decoder_.swap(n.endingDecoder);
         n.endingDecoder.reset();
         return false;
     }
-    n.started = true;
+    n.state = Early::queued;
     return true;
 }
 
-bool Engine::settled()
+bool Engine::caughtUp()
 {
     const bool filled = !decoder_ || !decoding_.active || decoding_.done || ring_.writable() == 0;
-    std::int64_t due = decoding_.due;
-    if (decoding_.mark != noMark && endDueFor_.load(std::memory_order_acquire) == decoding_.mark) {
-        const std::int64_t callbackDue = endDueMicros_.load(std::memory_order_relaxed);
-        due = due < 0 ? callbackDue : std::min(due, callbackDue);
-    }
-    const std::int64_t nextHeard = nextHeardMicros_.load(std::memory_order_acquire);
+    const std::int64_t due = endClock_.due(decoding_.mark, decoding_.due);
+    const std::int64_t nextHeard = playout_.nextHeardMicros();
     const bool endWaiting =
-        next_.started
-            ? !next_.endPosted && nextHeard >= 0 && output_->clockMicros() >= nextHeard
+        next_.state != Early::none
+            ? next_.state == Early::queued && nextHeard >= 0 && output_->clockMicros() >= nextHeard
             : decoding_.active && decoding_.done && !decoding_.endPosted
-                  && (decoding_.mark == noMark || (due >= 0 && output_->clockMicros() >= due));
+                  && (decoding_.mark == EndClock::none || (due >= 0 && output_->clockMicros() >= due));
     return filled && !endWaiting && postsInFlight_ == 0 && !motionToPost_.load(std::memory_order_acquire);
 }
 
@@ -876,45 +569,13 @@ void Engine::fillRing(std::size_t frames)
         const std::size_t got = decoder_->read(scratch_.data(), want);
         if (got == 0) {
             decoding_.done = true;
-            decoderDone_.store(true, std::memory_order_release);
+            playout_.setDecoderDone(true);
             return;
         }
         ring_.write(std::span<const float>(scratch_.data(), got * static_cast<std::size_t>(format_.channels)));
         decoding_.written += static_cast<std::int64_t>(got);
         frames -= std::min(frames, got);
     }
-}
-
-std::int64_t Engine::closeIfRested()
-{
-    std::string lost;
-    std::int64_t lookAt = -1;
-    {
-        Lock lock(deviceMutex_);
-        if (!deviceOpen_)
-            return -1;
-        if (!lostReported_) {
-            const std::string reason = output_->lostReason();
-            if (!reason.empty()) {
-                lostReported_ = true;
-                lost = lostDescription(reason);
-            }
-        }
-        const std::int64_t since = restingSinceMicros_.load(std::memory_order_relaxed);
-        if (since >= 0 && output_->closesWhenIdle() && !wantsFrames_.load(std::memory_order_acquire)) {
-            if (output_->clockMicros() >= since + closeAfterRestMicros) {
-                // Plays out what the device holds, then lets the sound server idle.
-                output_->close();
-                deviceOpen_ = false;
-                restingSinceMicros_.store(-1, std::memory_order_relaxed);
-            } else {
-                lookAt = since + closeAfterRestMicros;
-            }
-        }
-    }
-    if (!lost.empty())
-        reportNoSound(lost);
-    return lookAt;
 }
 
 }  // namespace tamro::audio

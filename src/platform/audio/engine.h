@@ -1,20 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real MediaPlayer: a decode thread fills a lock-free ring, the output's callback drains it, and the
-// position is what the output reports as heard, gliding on with the clock between callbacks. The device is
-// opened when a track starts and closed once the output has rested. The file the advance would load next
-// (expectNext) is started as soon as the current track is all decoded, its frames right behind the tail, and the
+// position is what the output reports as heard, extrapolated with the clock between callbacks. The device is
+// opened when a track starts and closed once the output has been idle. The file the advance would load next
+// (expectNext) is started as soon as the current track is all decoded, its frames queued right behind the current one's, and the
 // track's end is reported as that file is heard; the advance's load of the same file then takes it over. Without
 // one, a track ends a little before its last frame goes to the device, so that the next one is loaded in time to
 // follow it in the same device buffer. The callback never waits for either. The application makes one with
 // createEngine (engine_factory.h).
 //
 // Threads: the UI thread calls the MediaPlayer operations; the decode thread decodes, posts the events and
-// closes a rested device; the device's callback renders. The callback takes no lock it could wait for (a
-// try-lock of stateMutex_, else silence), and wakes the decode thread through a semaphore.
+// closes an idle device; the device's callback renders. The callback takes no lock it could wait for (a
+// try-lock of the playout's lock, else silence), and wakes the decode thread through a semaphore.
+//
+// Locks, in the order they are taken (never the other way round):
+//   decodeMutex_  the decoder, the track it decodes and the early next track; the ring is written only with it.
+//                 Never held while a file is opened or the UI thread is posted to.
+//   Playout's     the segments the callback plays and the ring's reset; taken inside decodeMutex_ for a moment,
+//                 and by the callback only with a try-lock.
+// DeviceLease's lock is held alone, never with these.
 #pragma once
 
 #include "platform/audio/audio_output.h"
 #include "platform/audio/decoder.h"
+#include "platform/audio/device_lease.h"
+#include "platform/audio/end_clock.h"
+#include "platform/audio/playback_position.h"
+#include "platform/audio/playout.h"
 #include "platform/audio/ring_buffer.h"
 #include "platform/audio/thread_rules.h"
 #include "platform/audio/wakeup.h"
@@ -27,6 +38,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,19 +86,6 @@ public:
     bool waitUntilBuffered(std::chrono::milliseconds timeout) EXCLUDES(decodeMutex_);
 
 private:
-    // What the callback works on: the playing stretch of a track, and the track queued behind its tail.
-    struct Segment {
-        std::uint64_t id = 0;
-        std::int64_t base = 0;       // track frame of the first frame in the ring
-        std::int64_t end = 0;        // track length in frames
-        std::int64_t limit = 0;      // frames of it the ring will hold (end - base, or fewer if it decoded short)
-        bool exact = false;          // limit is known to be what the decoder gave
-        bool playing = false;        // cleared by the callback once every frame is in the device
-        std::int64_t consumed = 0;   // frames taken from the ring since base
-        bool handedOut = false;      // every frame of it went to the device
-        std::int64_t lastRealEnd = 0;  // device-timeline index just after the last frame of it handed out
-        bool early = false;          // the next track started before the advance loaded it: not yet the UI's
-    };
     // The decode thread's view of the track it decodes (the newest one).
     struct Decoding {
         std::uint64_t id = 0;
@@ -94,82 +93,81 @@ private:
         std::int64_t startedMicros = 0;  // output clock when it was set to play
         std::int64_t written = 0;  // frames of it written to the ring
         bool done = false;         // the decoder gave all it has
-        std::uint64_t mark = ~std::uint64_t{0};  // its end in the ring, once done (see endMark_)
+        std::uint64_t mark = EndClock::none;  // its end in the ring, once done
         std::int64_t due = -1;     // when its end is to be posted, by the output's clock; -1: not yet known
         bool endPosted = false;
     };
-    // The file expected next, and the track it is started behind (see expectNext).
+    // Where the next track started early stands (see expectNext).
+    enum class Early {
+        none,           // none started, or taken over by the UI thread
+        queued,         // queued behind the last frames of the track before it, which has not ended yet
+        previousEnded,  // the end of the track before it is posted; it waits for the advance to take it over
+    };
+    // The file expected next, and the track it is started behind.
     struct NextTrack {
         std::string expected;             // from the UI thread; "" for none
         std::uint64_t triedFor = 0;       // one attempt per track and file
         std::string triedPath;
-        bool started = false;             // queued behind the tail, not yet taken over by the UI thread
+        Early state = Early::none;
         std::string path;
         std::int64_t length = 0;
         std::uint64_t endingId = 0;       // the track before it, whose end is reported as it is heard
         std::unique_ptr<Decoder> endingDecoder;  // that track's decoder and state, to go back to
         Decoding ending;
-        bool endPosted = false;
     };
-    // Where the position of a segment is heard and how it goes on, as a callback works it out.
-    struct Course {
-        std::int64_t frame = 0;     // the frame heard
-        std::int64_t start = 0;     // from when it glides on, by the output's clock
-        std::int64_t glideEnd = 0;  // the frame just after the last one handed out
-        bool playing = false;
-        bool stillToHear = false;   // some of the segment is not heard yet
+    // The expected file to open, unlocked, behind the track of `id`, whose frames end at `end` in the ring.
+    struct NextOpening {
+        std::uint64_t id = 0;
+        std::string path;
+        std::uint64_t end = 0;
     };
-
     // The output's callback: never waits.
-    bool render(std::span<float> out) EXCLUDES(stateMutex_);
-    std::size_t take(std::span<float> out, std::size_t filled) REQUIRES(stateMutex_);
-    // Publishes the frame being heard of the playing segment, or of the one whose last frames went out in this
-    // buffer (`ended`). True when it starts a glide that the UI thread last saw still, or runs more than
-    // stepNoticeMicros ahead of the course the UI thread last planned from, so that the motion handler is to be
-    // posted.
-    bool publishHeard(std::uint64_t ended) REQUIRES(stateMutex_);
-    Course courseOf(const Segment& s, std::int64_t heardDevice, std::int64_t now) const;
-    std::uint64_t glideLimitOf(const Course& c) const;
-    // Makes `c` the published position of `segment`; returns its word.
-    std::uint64_t publish(const Course& c, std::uint64_t segment) REQUIRES(stateMutex_);
-    std::int64_t micros(std::int64_t frames) const;  // rounded up
-    // How far ahead of `other` a gliding `course` puts the position, in microseconds (negative: behind).
-    std::int64_t leadMicros(std::uint64_t course, std::uint64_t other) const;
-    // What a published position does from now on.
-    Motion motionOf(std::uint64_t published) const;
-    // After a render, without the lock: asks the decode thread for what is due (refill, an end, a rest).
-    void signalDecodeThread(bool active);
+    bool render(std::span<float> out);
+    // After a render, without the lock: asks the decode thread for what is due (refill, an end, an idle output).
+    void signalDecodeThread(bool active, bool nextHeard);
 
-    void decodeLoop() EXCLUDES(decodeMutex_, deviceMutex_);
-    // One turn of the decode thread with decodeMutex_ held: fills the ring, notes what to post; returns the
-    // output-clock time at which it must look again (or -1: when woken).
-    std::int64_t decodeTurn(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
-    // Closes the device once it has rested long enough; returns when to look again (or -1).
-    std::int64_t closeIfRested() EXCLUDES(deviceMutex_);
+    void decodeLoop() EXCLUDES(decodeMutex_);
+    // One turn of the decode thread: fills the ring (taking decodeMutex_ for each step, so that a waiting UI thread
+    // gets in between), opens the next file early if one is expected (without the lock), notes what to post;
+    // returns the output-clock time at which it must look again (-1: when woken), nullopt once it is to quit.
+    std::optional<std::int64_t> decodeTurn(std::vector<std::function<void()>>& posts) EXCLUDES(decodeMutex_);
+    // Fills the ring up to the first device buffer and one chunk beyond; false once nothing more is to be done.
+    bool fillStep() REQUIRES(decodeMutex_);
+    // After filling: the end of the track or of the one before the early track, or the next file to open early.
+    std::int64_t afterFill(std::vector<std::function<void()>>& posts, std::optional<NextOpening>& opening)
+        REQUIRES(decodeMutex_);
+    std::int64_t postEndWhenDue(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
+    // Adds the motion handler if a callback asked for it, and counts the posts in flight; returns `lookAt`.
+    std::int64_t collectPosts(std::vector<std::function<void()>>& posts, std::int64_t lookAt) REQUIRES(decodeMutex_);
     void fillRing(std::size_t frames) REQUIRES(decodeMutex_);
-    bool settled() REQUIRES(decodeMutex_);
+    bool caughtUp() REQUIRES(decodeMutex_);
 
+    // Seeks the decoder to `frame` and starts decoding afresh for a new segment.
+    void restartDecoding(std::int64_t frame, bool playing) REQUIRES(decodeMutex_);
     // Starts a new stretch of playback at `frame`: flushes the ring and resets the callback's view.
-    void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
-    // Queues the newly loaded track behind the tail of the one that just ended, which keeps playing.
-    void queueSegment() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    void beginSegment(std::int64_t frame, bool playing) REQUIRES(decodeMutex_);
+    // Queues the newly loaded track behind the last frames of the one that just ended, which keeps playing.
+    void queueSegment() REQUIRES(decodeMutex_);
     // Queues a track of `length` frames behind the one being decoded, whose frames are all in the ring; false when
     // the queue is full.
-    bool queueBehind(std::int64_t length, bool early) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
-    // The decode thread: starts the expected file behind the track just decoded to its end. It opens the file with
-    // decodeMutex_ released. True when it did.
-    bool startNext() REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    bool queueBehind(std::int64_t length, bool early) REQUIRES(decodeMutex_);
+    // The expected file to open behind the track just decoded to its end, once per track and file.
+    std::optional<NextOpening> nextToOpen() REQUIRES(decodeMutex_);
+    // Starts `decoder`, opened for `opening`, behind that track unless anything changed meanwhile. True when it did.
+    bool startNext(std::unique_ptr<Decoder> decoder, const NextOpening& opening) REQUIRES(decodeMutex_)
+       ;
+    // Has the UI thread told that the track of `segmentId` ended (dropped there if it was replaced meanwhile).
+    void postEnd(std::vector<std::function<void()>>& posts, std::uint64_t segmentId);
     // Reports the end of the track before the early one once that one is heard; returns when to look again.
     std::int64_t announceNext(std::vector<std::function<void()>>& posts) REQUIRES(decodeMutex_);
     // The UI thread: takes the early track over when the advance loads that same file.
-    bool takeOverNext(const std::string& path) EXCLUDES(decodeMutex_, stateMutex_);
+    bool takeOverNext(const std::string& path) EXCLUDES(decodeMutex_);
     // Takes the early track back and returns to the track before it; with `unlessHeard`, only if none of it went
     // to the device yet.
-    void dropNext(bool unlessHeard) REQUIRES(decodeMutex_) EXCLUDES(stateMutex_);
+    void dropNext(bool unlessHeard) REQUIRES(decodeMutex_);
     // From the UI thread after a start: lets the decode thread put the first buffer in the ring, then opens the
     // device if needed. On failure the track is stopped, the failure reported and thrown.
-    void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_, deviceMutex_);
-    void openDevice() EXCLUDES(deviceMutex_);
+    void startPlaying(bool waitForFirstBuffer) EXCLUDES(decodeMutex_);
     void onTrackEnded(std::uint64_t segmentId);
     void reportNoSound(const std::string& description);
     std::int64_t periodMicros() const;
@@ -179,7 +177,7 @@ private:
     DecoderFactory openDecoder_;
     PostToUi postToUi_;
     // Written by the decode thread only; read by the callback. Emptied (reset) only with decodeMutex_ and
-    // stateMutex_ both held, while neither side can touch it.
+    // the playout's lock both held, while neither side can touch it.
     RingBuffer ring_;
     Wakeup wakeDecoder_;
 
@@ -207,67 +205,21 @@ private:
     std::vector<float> scratch_ GUARDED_BY(decodeMutex_);
     std::uint64_t segmentId_ GUARDED_BY(decodeMutex_) = 0;
     NextTrack next_ GUARDED_BY(decodeMutex_);
-    // Set with decoding_.done; the callback reads it to end a track that decoded short.
-    std::atomic<bool> decoderDone_{false};
-    // Where the decoding track's frames end in the ring (index of the ring's write counter), tagged in the top
-    // 16 bits with a generation that changes with each new value; all ones while unknown.
-    std::atomic<std::uint64_t> endMark_{~std::uint64_t{0}};
-    std::uint16_t endGeneration_ GUARDED_BY(decodeMutex_) = 0;
-    // When the end of the track marked by endMark_ is due, by the output's clock, and for which mark (callback
-    // writes, decode thread reads).
-    std::atomic<std::int64_t> endDueMicros_{0};
-    std::atomic<std::uint64_t> endDueFor_{~std::uint64_t{0}};
+    // When the end of the track being decoded is due.
+    EndClock endClock_;
 
-    // The device: opened by the UI thread, closed by the decode thread once rested, or by the destructor.
-    Mutex deviceMutex_;
-    bool deviceOpen_ GUARDED_BY(deviceMutex_) = false;
-    bool lostReported_ GUARDED_BY(deviceMutex_) = false;
+    // The device: opened by the UI thread, closed by the decode thread once idle, or by the destructor.
+    DeviceLease lease_;
 
-    // The callback's state. The callback only try-locks it, so it never waits for another thread.
-    Mutex stateMutex_;
-    Segment current_ GUARDED_BY(stateMutex_);
-    // Tracks loaded behind the current one's tail, in order (more than one only for tracks shorter than a buffer).
-    std::array<Segment, 4> queue_ GUARDED_BY(stateMutex_);
-    std::size_t queued_ GUARDED_BY(stateMutex_) = 0;
-    // The last track to leave current_: the one an early track follows, whose tail the position still shows.
-    Segment tail_ GUARDED_BY(stateMutex_);
-    // The early track's course and when its first frame is heard, by the callback, for the take-over and for the
-    // end of the track before it.
-    Course nextCourse_ GUARDED_BY(stateMutex_);
-    std::atomic<std::int64_t> nextHeardMicros_{-1};
-    bool nextHeardToTell_ = false;  // callback only: wake the decode thread to report that end
-    // Callback only: frames ever handed to the device, and which end marks it has already woken the decode
-    // thread for.
-    std::int64_t deviceFrames_ = 0;
-    std::uint64_t endNearSeen_ = ~std::uint64_t{0};
-    std::uint64_t endOutSeen_ = ~std::uint64_t{0};
-    // Output clock of the last callback, and of the first one since it had nothing to play (-1: playing).
+    // What the callback plays.
+    Playout playout_;
+    // Output clock of the last callback.
     std::atomic<std::int64_t> lastCallbackMicros_{0};
-    std::atomic<std::int64_t> restingSinceMicros_{-1};
-    std::atomic<bool> wantsFrames_{false};  // a segment is set to play and not all of it went to the device
 
-    // The frame being heard, in one word so that position() is a single load: published by the callback (with
-    // the output's clock, to glide on from) and by the UI thread when it seeks or stops (frozen).
-    std::atomic<std::uint64_t> heard_{0};
-    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
-    std::uint64_t glideMicros_ = 0;  // one device buffer: the least the position glides before the next callback
-    // How far the published position may glide: until what was handed out is heard (playing, at least one
-    // buffer), or the tail still sounding once the output rests.
-    std::atomic<std::uint64_t> glideLimitMicros_{0};
-    // Set by motion() when it finds the position still; the callback that next publishes a glide clears it and
-    // has the decode thread post the motion handler (motionToPost_). Both sides store, then load the other's word
-    // (sequentially consistent), so a glide published while motion() looks is either seen by it or posted.
-    std::atomic<bool> stillSeen_{false};
+    // The frame being heard, published by the callback and by the UI thread when it seeks or stops.
+    PlaybackPosition position_;
+    // Set by a callback whose publish is to be told to the UI thread; the decode thread posts the motion handler.
     std::atomic<bool> motionToPost_{false};
-    // The published word motion() last found: the UI thread plans its next tick from that course. A callback whose
-    // course runs more than stepNoticeMicros ahead of it also has the motion handler posted, so that the UI
-    // thread plans again rather than show the next second late; smaller steps cost less than a wake-up would.
-    static constexpr std::int64_t stepNoticeMicros = 4000;
-    std::atomic<std::uint64_t> plannedFrom_{0};
-    // The course the callback last published, of which segment, and how far that one may glide.
-    std::uint64_t lastCourse_ GUARDED_BY(stateMutex_) = 0;
-    std::uint64_t lastCourseSegment_ GUARDED_BY(stateMutex_) = 0;
-    std::uint64_t lastCourseLimit_ GUARDED_BY(stateMutex_) = 0;
 
     std::thread decodeThread_;
 };
