@@ -8,7 +8,7 @@ chmod 700 "$XDG_RUNTIME_DIR"
 trap 'pulseaudio --kill 2>/dev/null || true; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 unset PULSE_SERVER
 # Under AddressSanitizer: libpulse keeps an allocation for the life of the process.
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/../e2e" && pwd)/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/../../e2e" && pwd)/lsan.supp:print_suppressions=0"
 # Under ThreadSanitizer: the races of libpulse and SDL among their own threads.
 export TSAN_OPTIONS="${TSAN_OPTIONS:-} suppressions=$(cd "$(dirname "$0")" && pwd)/pulse-tsan.supp"
 pulseaudio -D --system=false --exit-idle-time=-1 -n --load="module-null-sink sink_name=null" \
