@@ -216,11 +216,12 @@ bool Engine::waitUntilBuffered(std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     Lock lock(decodeMutex_);
-    // At least one whole turn from here: it also looks at the device (a lost one is reported), which nothing
-    // else may ask for while the output's clock stands still.
-    const std::uint64_t from = turns_;
+    // At least one whole turn that begins after this call, so that it sees what the caller changed before (a
+    // turn already under way may have looked past it); it also looks at the device (a lost one is reported),
+    // which nothing else may ask for while the output's clock stands still.
+    const std::uint64_t from = turnsBegun_;
     wakeDecoder_.post();
-    while (turns_ == from || !caughtUp()) {
+    while (turns_ <= from || !caughtUp()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         // The decode thread may sleep towards a time on the output's clock, which a test moves by hand.
@@ -399,11 +400,13 @@ void Engine::decodeLoop()
 
 std::optional<std::int64_t> Engine::decodeTurn(std::vector<std::function<void()>>& posts)
 {
-    for (;;) {
+    for (bool first = true;; first = false) {
         {
             Lock lock(decodeMutex_);
             if (quit_)
                 return std::nullopt;
+            if (first)
+                ++turnsBegun_;
             if (!fillStep())
                 break;
         }

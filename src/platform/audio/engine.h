@@ -202,6 +202,7 @@ private:
     bool quit_ GUARDED_BY(decodeMutex_) = false;
     int postsInFlight_ GUARDED_BY(decodeMutex_) = 0;
     std::uint64_t turns_ GUARDED_BY(decodeMutex_) = 0;  // whole turns of the decode thread, the device looked at
+    std::uint64_t turnsBegun_ GUARDED_BY(decodeMutex_) = 0;  // turns that have taken the lock once
     std::vector<float> scratch_ GUARDED_BY(decodeMutex_);
     std::uint64_t segmentId_ GUARDED_BY(decodeMutex_) = 0;
     NextTrack next_ GUARDED_BY(decodeMutex_);
