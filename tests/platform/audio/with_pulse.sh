@@ -9,8 +9,6 @@ trap 'pulseaudio --kill 2>/dev/null || true; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 unset PULSE_SERVER
 # Under AddressSanitizer: libpulse keeps an allocation for the life of the process.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/../../e2e" && pwd)/lsan.supp:print_suppressions=0"
-# Under ThreadSanitizer: the races of libpulse and SDL among their own threads.
-export TSAN_OPTIONS="${TSAN_OPTIONS:-} suppressions=$(cd "$(dirname "$0")" && pwd)/pulse-tsan.supp"
 pulseaudio -D --system=false --exit-idle-time=-1 -n --load="module-null-sink sink_name=null" \
     --load="module-native-protocol-unix auth-anonymous=1" 2>/dev/null
 for _ in $(seq 300); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
