@@ -125,10 +125,13 @@ std::int64_t seekTo(void* opaque, std::int64_t offset, int whence)
         to = offset;
         break;
     case SEEK_CUR:
-        to = r.at + offset;
+        // A demuxer reading a hostile file may ask for any offset: no signed overflow.
+        if (__builtin_add_overflow(r.at, offset, &to))
+            return AVERROR(EINVAL);
         break;
     case SEEK_END:
-        to = r.size + offset;
+        if (__builtin_add_overflow(r.size, offset, &to))
+            return AVERROR(EINVAL);
         break;
     default:
         return AVERROR(EINVAL);
