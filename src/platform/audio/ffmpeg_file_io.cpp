@@ -39,26 +39,33 @@ int FileIo::read(void* opaque, std::uint8_t* buffer, int size)
 std::int64_t FileIo::seek(void* opaque, std::int64_t offset, int whence)
 {
     auto& self = *static_cast<FileIo*>(opaque);
+    return seekIn(self.position_, self.file_.size(), offset, whence);
+}
+
+std::int64_t seekIn(std::int64_t& position, std::int64_t size, std::int64_t offset, int whence)
+{
+    std::int64_t to = 0;
     switch (whence & ~AVSEEK_FORCE) {
     case AVSEEK_SIZE:
-        return self.file_.size();
+        return size;
     case SEEK_SET:
+        to = offset;
         break;
     case SEEK_CUR:
-        if (__builtin_add_overflow(offset, self.position_, &offset))
+        if (__builtin_add_overflow(position, offset, &to))
             return AVERROR(EINVAL);
         break;
     case SEEK_END:
-        if (__builtin_add_overflow(offset, self.file_.size(), &offset))
+        if (__builtin_add_overflow(size, offset, &to))
             return AVERROR(EINVAL);
         break;
     default:
         return AVERROR(EINVAL);
     }
-    if (offset < 0)
+    if (to < 0)
         return AVERROR(EINVAL);
-    self.position_ = offset;
-    return offset;
+    position = to;
+    return to;
 }
 
 }  // namespace tamro::audio::ffmpeg

@@ -9,6 +9,11 @@
 
 namespace tamro::audio::ffmpeg {
 
+// FFmpeg's seek on a reader at `position` in a file of `size` bytes: moves `position` and returns it, or returns
+// the size when asked for it, or an error for a place before the start or past what 64 bits hold (a demuxer
+// reading a hostile file may ask for any offset).
+std::int64_t seekIn(std::int64_t& position, std::int64_t size, std::int64_t offset, int whence);
+
 class FileIo {
 public:
     // Throws Failure when out of memory.

@@ -2,6 +2,7 @@
 #include "platform/audio/sound_tags.h"
 
 #include "base/file_descriptor.h"
+#include "platform/audio/ffmpeg_file_io.h"
 #include "platform/audio/ffmpeg_handles.h"
 
 #include <algorithm>
@@ -117,29 +118,7 @@ int readPacket(void* opaque, std::uint8_t* buffer, int size)
 std::int64_t seekTo(void* opaque, std::int64_t offset, int whence)
 {
     auto& r = *static_cast<FileReader*>(opaque);
-    std::int64_t to = 0;
-    switch (whence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE:
-        return r.size;
-    case SEEK_SET:
-        to = offset;
-        break;
-    case SEEK_CUR:
-        // A demuxer reading a hostile file may ask for any offset: no signed overflow.
-        if (__builtin_add_overflow(r.at, offset, &to))
-            return AVERROR(EINVAL);
-        break;
-    case SEEK_END:
-        if (__builtin_add_overflow(r.size, offset, &to))
-            return AVERROR(EINVAL);
-        break;
-    default:
-        return AVERROR(EINVAL);
-    }
-    if (to < 0)
-        return AVERROR(EINVAL);
-    r.at = to;
-    return to;
+    return ffmpeg::seekIn(r.at, r.size, offset, whence);
 }
 
 std::string_view value(const AVDictionary* dict, const char* key)
