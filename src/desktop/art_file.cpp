@@ -2,6 +2,7 @@
 #include "desktop/art_file.h"
 
 #include "desktop/private_folder.h"
+#include "desktop/write_all.h"
 
 #include <array>
 #include <cerrno>
@@ -29,19 +30,6 @@ std::string madePrivate(const std::string& parent, const std::string& name)
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
     return privateFolder(folder) ? folder : std::string();
-}
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 }  // namespace

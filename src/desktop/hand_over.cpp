@@ -2,6 +2,7 @@
 #include "desktop/hand_over.h"
 
 #include "desktop/private_folder.h"
+#include "desktop/write_all.h"
 
 #include <cctype>
 #include <cerrno>
@@ -71,19 +72,6 @@ bool fillAddress(const std::string& path, sockaddr_un& address)
     if (path.size() >= sizeof address.sun_path)
         return false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
     return true;
 }
 
