@@ -3,6 +3,7 @@
 tamro_add_test(engine_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ring_buffer_test.cpp ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/playback_position_test.cpp ${CMAKE_CURRENT_LIST_DIR}/end_clock_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/early_track_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/sdl_output_test.cpp
   LIBS tamro_audio)
 # The opening of a real sound server's stream.
