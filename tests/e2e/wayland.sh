@@ -37,12 +37,12 @@ for f in 440 660; do make_tone "$WORK/t$f.wav" $f 1.2; done
 # What the player asked of the compositor (" -> " lines), by interface: requests MATCH (an extended regex).
 requests() { grep -E " -> $1" "$APP_LOG" || true; }
 # The last toplevel that took the title: toplevel TITLE
-toplevel() { requests 'xdg_toplevel@[0-9]+\.set_title\("'"$1"'"\)' | tail -n 1 | grep -o 'xdg_toplevel@[0-9]*'; }
+toplevel() { requests 'xdg_toplevel@[0-9]+\.set_title\("'"$1"'"\)' | tail -n 1 | grep -o 'xdg_toplevel@[0-9]*' || true; }
 # The wl_surface behind a toplevel: its xdg_surface's.
 surface_of() {
     local xdg
-    xdg=$(requests "xdg_surface@[0-9]+\.get_toplevel\(new id $1\)" | tail -n 1 | grep -o 'xdg_surface@[0-9]*' | head -n 1)
-    requests "xdg_wm_base@[0-9]+\.get_xdg_surface\(new id $xdg, " | tail -n 1 | grep -o 'wl_surface@[0-9]*'
+    xdg=$(requests "xdg_surface@[0-9]+\.get_toplevel\(new id $1\)" | tail -n 1 | grep -o 'xdg_surface@[0-9]*' | head -n 1 || true)
+    [ -z "$xdg" ] || requests "xdg_wm_base@[0-9]+\.get_xdg_surface\(new id $xdg, " | tail -n 1 | grep -o 'wl_surface@[0-9]*' || true
 }
 has_request() { [ -n "$(requests "$1")" ]; }
 
@@ -89,7 +89,7 @@ wait "$typist" || fail "wtype ended with $?"
 wait_until 30 "the About window" has_request 'xdg_toplevel@[0-9]+\.set_title\(" About"\)'
 about=$(toplevel ' About')
 # Sent as the toplevel is made, before its title.
-parent=$(requests "$about\.set_parent\(" | tail -n 1 | grep -o 'set_parent(xdg_toplevel@[0-9]*' | cut -d'(' -f2)
+parent=$(requests "$about\.set_parent\(" | tail -n 1 | grep -o 'xdg_toplevel@[0-9]*)' | tr -d ')' || true)
 [ "$parent" = "$main" ] || fail "the About window's $about has the parent '${parent:-none}', not the main window's $main"
 alive || fail "the player died"
 [ "$(reported)" = 0 ] || fail "unexpected messages: $(grep '^TamroPlayer30: ' "$APP_LOG")"
