@@ -64,7 +64,8 @@ ArtOwner thisPlayer()
 
 bool stillRunning(const ArtOwner& owner)
 {
-    if (owner.host != thisPlayer().host)
+    // Without /proc (not even this process's start to be read) nobody can be told gone.
+    if (owner.host != thisPlayer().host || thisPlayer().started == 0)
         return true;
     return startOf(owner.pid) == owner.started;
 }

@@ -22,7 +22,7 @@ struct ArtOwner {
 // This process.
 ArtOwner thisPlayer();
 // Whether the owner runs: on this host, a process of that id started then. An owner on another host runs as far
-// as this host can tell.
+// as this host can tell, and so does every owner where /proc cannot be read.
 bool stillRunning(const ArtOwner& owner);
 
 // "cover-<pid>-<started>-<host>-": the start of the owner's file names (a unique part and the extension follow).
