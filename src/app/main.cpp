@@ -6,6 +6,7 @@
 #include "app/player_window.h"
 #include "app/quit_on_signal.h"
 #include "base/product.h"
+#include "desktop/art_file.h"
 #include "desktop/command_line.h"
 #include "desktop/file_uri.h"
 #include "desktop/hand_over.h"
@@ -27,11 +28,16 @@ int main(int argc, char** argv)
     if (instance.handedOver)
         return 0;
 
+    // The one player of this display: what crashed players left of their covers goes.
+    tamro::desktop::removeStaleArtFiles();
+
     // The arguments are the player's own: Qt sees none of them, so a file named like one of its options is
-    // still a file.
+    // still a file. Qt names the X11 window's class (WM_CLASS) after its argv[0]: the launcher's name however
+    // the player was started, as the desktop entry's StartupWMClass says.
+    char* qtArgv[] = {const_cast<char*>(tamro::executableName), nullptr};
     int qtArgc = 1;
     tamro::app::sendPixelsOverTheConnection();
-    QApplication app(qtArgc, argv);
+    QApplication app(qtArgc, qtArgv);
     tamro::app::quitOnTerminationSignals();
     // One icon for every window; where the desktop takes it from the .desktop entry (Wayland), this name
     // ties the windows to that entry.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/art_file.h"
 
+#include "desktop/art_owner.h"
 #include "desktop/private_folder.h"
 #include "desktop/write_all.h"
 
@@ -32,23 +33,45 @@ std::string madePrivate(const std::string& parent, const std::string& name)
     return privateFolder(folder) ? folder : std::string();
 }
 
+constexpr const char* artName = "tamroplayer30-art";
+
+// Where the runtime folder is this user's alone; "" otherwise.
+std::string privateRuntime()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime && privateFolder(runtime) ? std::string(runtime) : std::string();
+}
+
+std::string cacheHome()
+{
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
+        return xdg;
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        return std::string(home) + "/.cache";
+    return {};
+}
+
 }  // namespace
 
 std::string artFolder()
 {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && privateFolder(runtime))
-        if (std::string folder = madePrivate(runtime, "tamroplayer30-art"); !folder.empty())
+    if (const std::string runtime = privateRuntime(); !runtime.empty())
+        if (std::string folder = madePrivate(runtime, artName); !folder.empty())
             return folder;
-    std::string cache;
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
-        cache = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home == '/')
-        cache = std::string(home) + "/.cache";
+    const std::string cache = cacheHome();
     if (cache.empty())
         return {};
     if (::mkdir(cache.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
-    return madePrivate(cache, "tamroplayer30-art");
+    return madePrivate(cache, artName);
+}
+
+void removeStaleArtFiles()
+{
+    // Both places: a player that ended without its runtime folder left its file in the cache folder.
+    for (const std::string& parent : {privateRuntime(), cacheHome()})
+        if (const std::string folder = parent + "/" + artName; !parent.empty() && privateFolder(folder))
+            removeStaleArt(folder);
 }
 
 std::unique_ptr<ArtFile> ArtFile::write(std::string_view bytes, std::string_view extension)
@@ -56,7 +79,7 @@ std::unique_ptr<ArtFile> ArtFile::write(std::string_view bytes, std::string_view
     const std::string folder = artFolder();
     if (folder.empty() || bytes.empty())
         return nullptr;
-    std::string name = folder + "/cover-XXXXXX." + std::string(extension);
+    std::string name = folder + "/" + artNamePrefix(thisPlayer()) + "XXXXXX." + std::string(extension);
     // mkstemps: a new name, created exclusively with mode 0600.
     const int fd = ::mkostemps(name.data(), static_cast<int>(extension.size() + 1), O_CLOEXEC);
     if (fd < 0)

@@ -27,6 +27,8 @@ private:
 // The folder the pictures go to: "tamroplayer30-art" in $XDG_RUNTIME_DIR, else in the cache folder
 // ($XDG_CACHE_HOME or ~/.cache), made with mode 0700; "" when none is the user's own and closed to others.
 std::string artFolder();
+// Removes from the art folders (either may have been used) the files of players that no longer run.
+void removeStaleArtFiles();
 
 // A cover file in the track's folder ("cover", "folder" or "front" with .jpg, .jpeg or .png, in any case, in
 // that order of preference); "" for none.

@@ -3,6 +3,10 @@
 
 #include <QMetaObject>
 
+#include <cerrno>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace tamro::desktop {
 
 TagReader::TagReader(Ready ready, Read read) : ready_(std::move(ready)), read_(std::move(read))
@@ -41,6 +45,13 @@ void TagReader::request(const std::string& path)
 
 void TagReader::run()
 {
+    // Behind the sound: the tags are asked for just as the device opens and the sound server starts its stream,
+    // and a cover of megabytes keeps the reader busy for tens of milliseconds. On a busy machine it yields to
+    // them. (On Linux a thread's nice value is its own; a player started nicer than that stays so.)
+    const auto self = static_cast<id_t>(::gettid());
+    errno = 0;
+    if (const int nice = ::getpriority(PRIO_PROCESS, self); errno == 0 && nice < readerNice)
+        ::setpriority(PRIO_PROCESS, self, readerNice);
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return quit_ || wanted_; });

@@ -30,6 +30,8 @@ struct TrackInfo {
 
 class TagReader {
 public:
+    // The reading thread's nice value, at the least.
+    static constexpr int readerNice = 10;
     using Ready = std::function<void(std::shared_ptr<const TrackInfo>)>;  // on the UI thread
     using Read = std::function<audio::SoundTags(const std::string& path, const std::atomic<bool>& cancel)>;
     explicit TagReader(Ready ready, Read read = nullptr);

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tamro::desktop {
 namespace {
@@ -26,12 +28,14 @@ struct Player {
     std::shared_future<void> slow = slowGate.get_future().share();
     std::unique_ptr<Mpris> mpris;
     int shown = 0;
+    std::atomic<int> readerNice{0};  // the reading thread's, as it read
 
     Player()
     {
         ::chmod(runtime.path().c_str(), 0700);
         ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
         mpris = std::make_unique<Mpris>([this](const std::string& path, const std::atomic<bool>&) {
+            readerNice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
             if (path == "/m/slow.mp3")
                 slow.wait();
             audio::SoundTags tags;
@@ -86,6 +90,7 @@ TEST(MprisTags, TheMetadataNamesTheTrackLoadedNow)
     EXPECT_EQ(p.title(), "a.mp3") << "the file's name until its tags are read";
     ASSERT_TRUE(p.waitShown(1));
     EXPECT_EQ(p.title(), "Tag of /m/a.mp3");
+    EXPECT_GE(p.readerNice, TagReader::readerNice) << "the reader yields to the sound";
 
     // A track replaced while its tags are read: they never name the one that follows.
     p.load("/m/slow.mp3");

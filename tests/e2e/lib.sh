@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Shared steps of the end-to-end scenarios: a private X server, the real player with SDL's disk driver,
 # and clicks at the controls' laid-out positions (twips / 15 = pixels from the client area's corner).
-# Needs: APP (the TamroPlayer30 binary), TIMELINE (tone_timeline), ARTIFACTS (a folder kept after the run).
+# Needs: APP (the TamroPlayer30 binary; PLAYER is the player it starts), TIMELINE (tone_timeline), ARTIFACTS (a folder kept after the run).
 set -euo pipefail
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tamro-e2e.XXXXXX")

@@ -85,8 +85,23 @@ expect_tags() {
 }
 art() { ctl metadata mpris:artUrl 2>/dev/null | sed 's|^file://||'; }
 
+# Covers left by players that ended without removing them: the one of a process gone goes when the player starts,
+# the one of a process still running (this script, standing in for a player on another display) stays.
+mkdir -m 700 "$ART"
+host=$(hostname | tr -cd 'A-Za-z0-9.-' | cut -c1-64)
+left_by_gone="$ART/cover-4194305-1-$host-AbC123.jpg"
+left_by_running="$ART/cover-$$-$(sed 's/.*) //' /proc/$$/stat | cut -d' ' -f20)-$host-AbC123.jpg"
+cp "$WORK/red.jpg" "$left_by_gone"
+cp "$WORK/red.jpg" "$left_by_running"
+
 start_x
-start_app
+# The player itself, not the launcher: its window's class is still the one the desktop entry names.
+APP=$PLAYER start_app
+[ "$(xprop -id "$WID" WM_CLASS)" = 'WM_CLASS(STRING) = "TamroPlayer30", "TamroPlayer30"' ] \
+    || fail "the player started directly has the window class $(xprop -id "$WID" WM_CLASS)"
+[ ! -e "$left_by_gone" ] || fail "the cover of a player that is gone was left"
+[ -e "$left_by_running" ] || fail "the cover of a running player was removed"
+rm "$left_by_running"
 
 TAGGED="Real Title|Some Artist|An Album|The Band|3|Rock|2003-01-01T00:00:00Z"
 # file | what the applet shows (RIFF INFO has no album artist, an AU file's annotations no date either)

@@ -3,7 +3,7 @@
 // how long the listener waited between two sounds, including time the device spent resting.
 #pragma once
 
-#include "platform/audio/audio_output.h"
+#include "support/forwarding_output.h"
 
 #include <chrono>
 #include <cstddef>
@@ -16,7 +16,7 @@
 
 namespace tamro::testing {
 
-class RecordingOutput final : public audio::AudioOutput {
+class RecordingOutput final : public ForwardingOutput {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -26,29 +26,21 @@ public:
         std::int64_t frames;
     };
 
-    explicit RecordingOutput(std::unique_ptr<audio::AudioOutput> device) : device_(std::move(device)) {}
+    explicit RecordingOutput(std::unique_ptr<audio::AudioOutput> device) : ForwardingOutput(std::move(device)) {}
 
-    audio::OutputFormat format() const override { return device_->format(); }
-    std::size_t periodFrames() const override { return device_->periodFrames(); }
     void start(Render render) override
     {
-        device_->start([this, render = std::move(render)](std::span<float> out) {
+        device().start([this, render = std::move(render)](std::span<float> out) {
             const auto at = Clock::now();
             const bool active = render(out);
             std::lock_guard lock(mutex_);
-            const auto channels = static_cast<std::size_t>(device_->format().channels);
+            const auto channels = static_cast<std::size_t>(format().channels);
             blocks_.push_back({at, static_cast<std::int64_t>(samples_.size() / channels),
                                static_cast<std::int64_t>(out.size() / channels)});
             samples_.insert(samples_.end(), out.begin(), out.end());
             return active;
         });
     }
-    void open() override { device_->open(); }
-    void close() override { device_->close(); }
-    bool closesWhenIdle() const override { return device_->closesWhenIdle(); }
-    std::int64_t delayFrames() const override { return device_->delayFrames(); }
-    std::int64_t clockMicros() const override { return device_->clockMicros(); }
-    std::string lostReason() const override { return device_->lostReason(); }
 
     std::vector<float> samples() const
     {
@@ -62,7 +54,6 @@ public:
     }
 
 private:
-    std::unique_ptr<audio::AudioOutput> device_;
     mutable std::mutex mutex_;
     std::vector<float> samples_;
     std::vector<Block> blocks_;

@@ -20,6 +20,7 @@ endfunction()
 tamro_add_test(mpeg_audio_index_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/mpeg_audio_index_test.cpp LIBS tamro_audio)
 tamro_add_test(sound_file_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/sound_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ffmpeg_file_io_test.cpp LIBS tamro_audio)
-tamro_add_sound_test(ffmpeg_decoder_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/ffmpeg_decoder_test.cpp LIBS tamro_audio)
+tamro_add_sound_test(ffmpeg_decoder_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/ffmpeg_decoder_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ffmpeg_decoder_damage_test.cpp LIBS tamro_audio)
 tamro_add_sound_test(open_decoder_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/open_decoder_test.cpp LIBS tamro_audio)
 tamro_add_test(sound_tags_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/sound_tags_test.cpp LIBS tamro_audio)
