@@ -2,6 +2,8 @@
 # The engine on a virtual clock, the ring buffer, and one pass through real SDL (disk driver).
 tamro_add_test(engine_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ring_buffer_test.cpp ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/engine_advance_test.cpp ${CMAKE_CURRENT_LIST_DIR}/engine_device_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/engine_motion_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/playback_position_test.cpp ${CMAKE_CURRENT_LIST_DIR}/end_clock_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/early_track_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/sdl_output_test.cpp
