@@ -137,12 +137,12 @@ bool PlaybackPosition::publish(Estimate e, std::uint64_t segment, std::int64_t n
     // Loaded plainly first: most callbacks find nobody waiting and need no read-modify-write.
     if (stillSeen_.load() && stillSeen_.exchange(false))
         return true;
-    // Ahead of the course the UI thread planned its next tick from: it would show the next second late.
+    // Ahead of the extrapolation the UI thread planned its next tick from: it would show the next second late.
     std::uint64_t planned = plannedFrom_.load(std::memory_order_relaxed);
     const std::uint64_t word = lastWord_;
     if (!isMoving(planned) || leadMicros(word, planned) <= stepNoticeMicros)
         return false;
-    // Told once: the next callback on the same course finds it planned from.
+    // Told once: the next callback on the same extrapolation finds it planned from.
     return plannedFrom_.compare_exchange_strong(planned, word, std::memory_order_relaxed);
 }
 

@@ -42,7 +42,7 @@ public:
 
     // The callback: publishes `e` for `segment`, held against uneven callbacks (see the .cpp). True when the
     // UI thread is to be told (the motion handler): it found the position still at its last motionAt, or it
-    // planned from a course this one leads by more than stepNoticeMicros.
+    // planned from an extrapolation this one leads by more than stepNoticeMicros.
     bool publish(Estimate e, std::uint64_t segment, std::int64_t nowMicros);
     // Publishes `e` as it is, without the hold or the handshake (an early next track taken over).
     void publishExactly(const Estimate& e, std::uint64_t segment);
