@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The playback position as heard: the device's callback publishes which frame is heard and from which time on the
-// output's clock it advances with that clock (extrapolation), in one word, so that position() on the UI thread
-// is one atomic load and no lock. Between two callbacks the extrapolation runs at most to what was handed to the
-// device. Pure code: the clock is passed in, nothing here starts a thread or waits.
+// The playback position as heard: the frames written to the device less its delay (the output latency it
+// reports), so the frame coming out of the speaker now. The device's callback publishes which frame is heard and
+// from which time on the output's clock it advances with that clock (extrapolation), in one word, so that
+// position() on the UI thread is one atomic load and no lock. Between two callbacks the extrapolation runs at most
+// to what was written to the device. Pure code: the clock is passed in, nothing here starts a thread or waits.
 //
 // Threads: publish and publishExactly with the engine's playout lock held (the callback, or the UI thread taking
 // an early track over); freeze, frame, frameAt and motionAt from any thread.
